@@ -1,0 +1,35 @@
+# Tarvik: one command each to set up and test, run, benchmark and fuzz.
+.PHONY: deps test test-asan build bench fuzz run clean format
+
+FUZZ_SECONDS ?= 60
+
+deps:
+	bash scripts/install-deps.sh
+
+build: deps
+	cmake --preset dev
+	cmake --build --preset dev
+
+test: build
+	ctest --preset dev
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+bench: deps
+	cmake --preset release
+	cmake --build --preset release --target tarvik-bench
+	./build/release/bin/tarvik-bench
+
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	bash scripts/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build
