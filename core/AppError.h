@@ -8,11 +8,11 @@ namespace tarvik {
 // A failure the user sees: the message is final text (translated by the shell
 // when shown), with no reason, suggestion or help anchor attached.
 class AppError : public std::runtime_error {
-public:
+  public:
     explicit AppError(std::string message) : std::runtime_error(message), message_(std::move(message)) {}
     const std::string& message() const noexcept { return message_; }
 
-private:
+  private:
     std::string message_;
 };
 
