@@ -1,0 +1,75 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvik::test {
+
+using namespace std::chrono_literals;
+constexpr auto deadline = 15s;
+
+// skiv running on a real pseudo-terminal, as the application runs it.
+class PtyRunner {
+  public:
+    PtyRunner(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
+              unsigned short columns = 80, unsigned short rows = 24);
+    ~PtyRunner();
+
+    void send(const std::string& bytes);
+    void resize(unsigned short columns, unsigned short rows);
+    // Waits until `text` appears after the previous match; consumes up to its end.
+    bool waitFor(const std::string& text, std::chrono::milliseconds timeout = deadline);
+    // Exit status (128 + signal for a signal), or -1 when the deadline passes.
+    int waitExit(std::chrono::milliseconds timeout = deadline);
+    const std::string& output() const { return output_; }
+    int pid() const { return pid_; }
+    int master() const { return master_; }
+
+  private:
+    bool pump(std::chrono::milliseconds timeout);
+
+    int master_ = -1;
+    int pid_ = -1;
+    int status_ = -1;
+    std::string output_;
+    size_t consumed_ = 0;
+};
+
+// A loopback listener the test accepts from itself.
+class Listener {
+  public:
+    Listener();
+    ~Listener();
+    uint16_t port() const { return port_; }
+    int accept(std::chrono::milliseconds timeout = deadline); // -1 on timeout
+
+  private:
+    int fd_ = -1;
+    uint16_t port_ = 0;
+};
+
+// Echoes every connection back, one connection at a time, on its own thread.
+class EchoServer {
+  public:
+    EchoServer();
+    ~EchoServer();
+    uint16_t port() const { return listener_.port(); }
+
+  private:
+    Listener listener_;
+    int stop_[2] = {-1, -1};
+    std::thread thread_;
+};
+
+// A port nobody listens on (bound, then released).
+uint16_t unusedPort();
+int connectLoopback(uint16_t port);
+void writeAll(int fd, const std::string& bytes);
+// Reads until `text` has arrived (or the deadline); returns everything read.
+std::string readUntil(int fd, const std::string& text, std::chrono::milliseconds timeout = deadline);
+
+} // namespace tarvik::test
