@@ -1,0 +1,178 @@
+#include "terminal/Buffer.h"
+
+#include <algorithm>
+#include <climits>
+#include <iostream>
+
+namespace tarvik {
+
+Buffer::Buffer(int cols, int rows, int tabStopWidth, std::optional<int> scrollback)
+    : marginRight(std::max(cols, 1) - 1), cols_(std::max(cols, 1)), rows_(std::max(rows, 1)),
+      scrollback_(scrollback ? std::optional<int>(std::max(*scrollback, 0)) : std::nullopt),
+      lines_(makeRing()), scrollBottom_(rows_ - 1) {
+    setupTabStops(-1, tabStopWidth);
+}
+
+CircularBufferLineList Buffer::makeRing() const {
+    CircularBufferLineList ring(getCorrectBufferLength(rows_),
+                                [this](int) { return getBlankLine(CharData::defaultAttr, false); });
+    ring.silentLog = silentLog_;
+    return ring;
+}
+
+int Buffer::getCorrectBufferLength(int rows) const {
+    if (!scrollback_) return rows;
+    return static_cast<int>(std::min<long long>(static_cast<long long>(rows) + *scrollback_, INT_MAX));
+}
+
+BufferLine Buffer::getBlankLine(const Attribute& attribute, bool isWrapped) const {
+    return BufferLine(cols_, CharData(attribute, U'\0', 1), isWrapped);
+}
+
+CharData Buffer::getNullCell(const Attribute& attribute) {
+    return CharData(attribute, U' ', 1);
+}
+
+void Buffer::fillViewportRows(const Attribute& attribute) {
+    if (lines_.count() != 0) return;
+    for (int i = 0; i < rows_; ++i)
+        lines_.push(getBlankLine(attribute, false));
+}
+
+const CharData& Buffer::getChar(Position at) const {
+    return getCharBufferRelative(
+        {at.col, static_cast<int>(std::min<long long>(static_cast<long long>(at.row) + yDisp_, INT_MAX))});
+}
+
+const CharData& Buffer::getCharBufferRelative(Position at) const {
+    if (at.row < 0 || at.row >= lines_.count()) return CharData::Null;
+    const BufferLine& line = lines_[at.row];
+    if (at.col < 0 || at.col >= line.count()) return CharData::Null;
+    return line[at.col];
+}
+
+void Buffer::clear() {
+    yDisp_ = 0;
+    x_ = 0;
+    y_ = 0;
+    linesTop = 0;
+    auto onTrim = std::move(lines_.onTrim);
+    lines_ = makeRing();
+    lines_.onTrim = std::move(onTrim);
+    scrollTop_ = 0;
+    scrollBottom_ = rows_ - 1;
+}
+
+void Buffer::softReset() {
+    savedAttr = CharData::defaultAttr;
+    savedX = 0;
+    savedY = 0;
+    savedCharset = CharSets::defaultCharset;
+    marginLeft = 0;
+    marginRight = cols_ - 1;
+    savedOriginMode = false;
+    savedMarginMode = false;
+    savedWraparound = false;
+    savedReverseWraparound = false;
+}
+
+void Buffer::setupTabStops(int index, int tabStopWidth) {
+    int start = 0;
+    if (index < 0) {
+        tabStops.assign(static_cast<std::size_t>(cols_), false);
+    } else {
+        // After a width change the table is cut or extended to the new width; stops below
+        // the old width stay, and the pattern continues from the last of them.
+        tabStops.resize(static_cast<std::size_t>(cols_), false);
+        const int i = std::min(index, cols_ - 1);
+        start = tabStops[static_cast<std::size_t>(i)] ? i : previousTabStop(i);
+    }
+    // A width below 1 would never advance: only the first stop is laid.
+    const long long step = tabStopWidth < 1 ? cols_ : tabStopWidth;
+    for (long long column = start; column < cols_; column += step)
+        tabStops[static_cast<std::size_t>(column)] = true;
+}
+
+int Buffer::previousTabStop(int index) const {
+    if (index == -1) index = x_;
+    if (index <= 0) return std::max(index, 0);
+    int column = std::min(index - 1, static_cast<int>(tabStops.size()) - 1);
+    while (column > 0 && !tabStops[static_cast<std::size_t>(column)])
+        --column;
+    return std::clamp(column, 0, cols_ - 1);
+}
+
+int Buffer::nextTabStop(bool marginMode, int index) const {
+    if (index == -1) index = x_;
+    // A tab never leaves the screen, whatever the right margin says.
+    const int limit = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+    const int from = std::max(index, -1) + 1;
+    if (from > limit) return limit;
+    int column = from;
+    while (column < limit && !(static_cast<std::size_t>(column) < tabStops.size() &&
+                               tabStops[static_cast<std::size_t>(column)]))
+        ++column;
+    return column;
+}
+
+BufferLine& Buffer::cursorLine() {
+    const long long index = static_cast<long long>(yBase_) + y_;
+    const int last = std::max(lines_.count() - 1, 0);
+    return lines_[static_cast<int>(std::min<long long>(index, last))];
+}
+
+void Buffer::scroll(bool isWrapped) {
+    if (scroll_) {
+        scroll_(isWrapped);
+        return;
+    }
+    // Without the terminal's scroll the cursor stays on the bottom row and the next text
+    // overwrites it: lost output beats a dead session.
+    if (!silentLog_) std::cout << "This should be set after creating a buffer\n";
+}
+
+void Buffer::insertCharacter(const CharData& charData) {
+    const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+    const int width = charData.width();
+
+    // x may sit one past the right edge: the wrap is pending until a character arrives.
+    if (x_ + width - 1 > right) {
+        if (wraparound) {
+            x_ = marginMode ? std::clamp(marginLeft, 0, cols_ - 1) : 0;
+            if (y_ >= scrollBottom_) {
+                scroll(true);
+            } else {
+                ++y_;
+                cursorLine().isWrapped = true;
+            }
+        } else {
+            // Half a wide character cannot be shown; a narrow one overwrites the edge.
+            if (width >= 2) return;
+            x_ = right;
+        }
+    }
+
+    BufferLine& line = cursorLine();
+    const CharData filler(curAttr, U'\0', 1);
+    if (insertMode) {
+        line.insertCells(x_, width, right, filler);
+        // A wide character pushed to the edge would be cut in half there.
+        if (line.count() >= cols_ && line[cols_ - 1].width() == 2) line[cols_ - 1] = filler;
+    }
+
+    lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
+    if (x_ >= cols_) x_ = cols_ - 1;
+    line[x_] = charData;
+    ++x_;
+    for (int i = 1; i < width && x_ < cols_; ++i) {
+        line[x_] = filler;
+        ++x_;
+    }
+}
+
+void Buffer::setSilentLog(bool value) {
+    silentLog_ = value;
+    lines_.silentLog = value;
+}
+
+} // namespace tarvik

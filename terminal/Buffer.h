@@ -1,0 +1,158 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "terminal/Attribute.h"
+#include "terminal/BufferLine.h"
+#include "terminal/CharData.h"
+#include "terminal/CharSets.h"
+#include "terminal/CircularBufferLineList.h"
+#include "terminal/Position.h"
+
+namespace tarvik {
+
+// One screen with its history: the ring of lines, the cursor, the scroll region, the
+// margins, the tab stops, the saved cursor and the viewport position.
+//
+// Line indexes count from the oldest line kept (0). yBase is the index of the live
+// screen's top row, yDisp that of the top row shown; the cursor row y is relative to
+// yBase. Cursor and region setters ignore negative values, so a stray parameter can never
+// index before the screen.
+class Buffer {
+  public:
+    // Where insertCharacter last put a cell, with the screen size at that moment.
+    struct InsertionPoint {
+        int line = 0;
+        int col = 0;
+        int cols = 0;
+        int rows = 0;
+        friend bool operator==(const InsertionPoint&, const InsertionPoint&) = default;
+    };
+
+    // scrollback absent: no history (the alternate screen).
+    Buffer(int cols, int rows, int tabStopWidth = 8, std::optional<int> scrollback = std::nullopt);
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    CircularBufferLineList& lines() { return lines_; }
+    const CircularBufferLineList& lines() const { return lines_; }
+
+    int cols() const { return cols_; }
+    int rows() const { return rows_; }
+    std::optional<int> scrollback() const { return scrollback_; }
+    bool hasScrollback() const { return scrollback_.has_value(); }
+    // Only the screen with history is re-wrapped when the width changes.
+    bool isReflowEnabled() const { return hasScrollback(); }
+
+    int x() const { return x_; }
+    void setX(int value) { setIfNotNegative(x_, value); }
+    int y() const { return y_; }
+    void setY(int value) { setIfNotNegative(y_, value); }
+    int yBase() const { return yBase_; }
+    void setYBase(int value) { setIfNotNegative(yBase_, value); }
+    int yDisp() const { return yDisp_; }
+    void setYDisp(int value) { setIfNotNegative(yDisp_, value); }
+    int scrollTop() const { return scrollTop_; }
+    void setScrollTop(int value) { setIfNotNegative(scrollTop_, value); }
+    int scrollBottom() const { return scrollBottom_; }
+    void setScrollBottom(int value) { setIfNotNegative(scrollBottom_, value); }
+
+    // rows when there is no history, rows + scrollback otherwise, within the int range.
+    int getCorrectBufferLength(int rows) const;
+
+    BufferLine getBlankLine(const Attribute& attribute = CharData::defaultAttr, bool isWrapped = false) const;
+    // The cell erase operations write: a space in the given attribute.
+    static CharData getNullCell(const Attribute& attribute = Attribute::empty);
+    // Gives an empty ring its first screenful of blank lines.
+    void fillViewportRows(const Attribute& attribute = CharData::defaultAttr);
+
+    // The cell at a viewport position (row relative to yDisp); the null cell outside.
+    const CharData& getChar(Position at) const;
+    // The same with the row taken as a line index.
+    const CharData& getCharBufferRelative(Position at) const;
+
+    // Empties the history and homes the cursor; used when the alternate screen is left.
+    void clear();
+    void softReset();
+
+    // index -1 lays stops afresh; index >= 0 (the old width) keeps the stops below it.
+    void setupTabStops(int index = -1, int tabStopWidth = 8);
+    // index -1 means the cursor column.
+    int nextTabStop(bool marginMode, int index = -1) const;
+    int previousTabStop(int index = -1) const;
+
+    // Places one cell at the cursor, wrapping, inserting and scrolling as the flags say.
+    void insertCharacter(const CharData& charData);
+    std::optional<InsertionPoint> lastBufferStorage() const { return lastBufferStorage_; }
+
+    // Changes the screen size. Rows come and go at the bottom around the cursor, the
+    // history follows the row count, and on the screen with history soft-wrapped text
+    // is re-wrapped to the new width.
+    void resize(int newCols, int newRows);
+
+    // The terminal's scroll-up-by-one operation, installed right after construction.
+    void setScroll(std::function<void(bool isWrapped)> scroll) { scroll_ = std::move(scroll); }
+    void scroll(bool isWrapped);
+
+    bool silentLog() const { return silentLog_; }
+    void setSilentLog(bool value);
+
+    std::vector<bool> tabStops;
+    int linesTop = 0;
+    int marginLeft = 0;
+    int marginRight = 0;
+    int savedX = 0;
+    int savedY = 0;
+    bool savedOriginMode = false;
+    bool savedMarginMode = false;
+    bool savedWraparound = false;
+    bool savedReverseWraparound = false;
+    Attribute savedAttr = CharData::defaultAttr;
+    const CharSets::Table* savedCharset = CharSets::defaultCharset;
+    Attribute curAttr = Attribute::empty;
+    bool insertMode = false;
+    bool marginMode = false;
+    bool wraparound = false;
+
+  private:
+    // New rows made by narrowing, placed into the ring once every group is re-wrapped.
+    struct InsertionSet {
+        std::vector<BufferLine> lines;
+        int start = 0;
+    };
+    using WrappedGroup = std::vector<BufferLine*>;
+
+    void resizeRows(int newCols, int newRows, int& addToY);
+    void reflowWider(int newCols, int newRows);
+    void reflowNarrower(int newCols, int newRows);
+    void reflowNarrowerGroup(WrappedGroup& wrapped, int groupStart, int newCols, int newRows,
+                             std::vector<InsertionSet>& toInsert, int& countToInsert);
+    std::vector<int> getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar);
+    static std::vector<int> getNewLineLengths(const WrappedGroup& wrappedLines, int oldCols, int newCols);
+    static int getWrappedLineTrimmedLength(const WrappedGroup& lines, int i, int cols);
+    void rearrange(std::vector<InsertionSet>& toInsert, int countToInsert);
+
+    static void setIfNotNegative(int& field, int value) {
+        if (value >= 0) field = value;
+    }
+    CircularBufferLineList makeRing() const;
+    BufferLine& cursorLine();
+
+    int cols_;
+    int rows_;
+    std::optional<int> scrollback_;
+    bool silentLog_ = true; // read while the ring is built
+    CircularBufferLineList lines_;
+    int x_ = 0;
+    int y_ = 0;
+    int yBase_ = 0;
+    int yDisp_ = 0;
+    int scrollTop_ = 0;
+    int scrollBottom_ = 0;
+    std::optional<InsertionPoint> lastBufferStorage_;
+    std::function<void(bool)> scroll_;
+};
+
+} // namespace tarvik

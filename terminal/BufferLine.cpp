@@ -1,0 +1,135 @@
+#include "terminal/BufferLine.h"
+
+#include <algorithm>
+
+namespace tarvik {
+
+namespace {
+
+// Cells stay writable even on a line of zero columns; they just go nowhere.
+CharData& scratchCell() {
+    static thread_local CharData cell;
+    cell = CharData::Null;
+    return cell;
+}
+
+} // namespace
+
+BufferLine::BufferLine(int cols, const CharData& fillData, bool isWrapped)
+    : isWrapped(isWrapped), data_(static_cast<std::size_t>(std::max(cols, 0)), fillData),
+      fillCharacter_(fillData) {}
+
+BufferLine BufferLine::from(const BufferLine& other) {
+    BufferLine line(other);
+    line.renderMode = RenderLineMode::single;
+    return line;
+}
+
+int BufferLine::clampIndex(int index) const {
+    return std::clamp(index, 0, count() - 1);
+}
+
+const CharData& BufferLine::operator[](int index) const {
+    if (data_.empty()) return CharData::Null;
+    return data_[static_cast<std::size_t>(clampIndex(index))];
+}
+
+CharData& BufferLine::operator[](int index) {
+    if (data_.empty()) return scratchCell();
+    return data_[static_cast<std::size_t>(clampIndex(index))];
+}
+
+void BufferLine::copyFrom(const BufferLine& line) {
+    data_ = line.data_;
+    isWrapped = line.isWrapped;
+}
+
+void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len) {
+    if (srcCol < 0 || dstCol < 0) return;
+    len = std::min({len, src.count() - srcCol, count() - dstCol});
+    if (len <= 0) return;
+    const auto from = src.data_.begin() + srcCol;
+    // The source may be this line with overlapping ranges.
+    if (&src == this && dstCol > srcCol)
+        std::copy_backward(from, from + len, data_.begin() + dstCol + len);
+    else
+        std::copy(from, from + len, data_.begin() + dstCol);
+}
+
+void BufferLine::fill(const CharData& cell) {
+    std::fill(data_.begin(), data_.end(), cell);
+}
+
+void BufferLine::fill(const CharData& cell, int atCol, int len) {
+    replaceCells(atCol, atCol + len, cell);
+}
+
+void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
+    start = std::max(start, 0);
+    end = std::min(end, count());
+    if (start >= end) return;
+    std::fill(data_.begin() + start, data_.begin() + end, fillData);
+}
+
+void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {
+    rightMargin = std::min(rightMargin, count() - 1);
+    if (rightMargin < 0 || n <= 0) return;
+    const int width = rightMargin + 1;
+    pos = std::max(pos, 0) % width;
+    const auto first = data_.begin() + pos;
+    const auto end = data_.begin() + width;
+    if (width - pos <= n) {
+        std::fill(first, end, fillData);
+        return;
+    }
+    std::copy_backward(first, end - n, end);
+    std::fill(first, first + n, fillData);
+}
+
+void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fillData) {
+    rightMargin = std::min(rightMargin, count() - 1);
+    if (rightMargin < 0 || n <= 0) return;
+    const int width = rightMargin + 1;
+    pos = std::max(pos, 0) % width;
+    const auto first = data_.begin() + pos;
+    const auto end = data_.begin() + width;
+    if (width - pos <= n) {
+        std::fill(first, end, fillData);
+        return;
+    }
+    std::copy(first + n, end, first);
+    std::fill(end - n, end, fillData);
+}
+
+void BufferLine::resize(int cols, const CharData& fillData) {
+    data_.resize(static_cast<std::size_t>(std::max(cols, 0)), fillData);
+}
+
+int BufferLine::getTrimmedLength() const {
+    for (int i = count(); i > 0; --i)
+        if (data_[static_cast<std::size_t>(i - 1)].code() != 0) return i;
+    return 0;
+}
+
+bool BufferLine::hasContent(int index) const {
+    const CharData& cell = (*this)[index];
+    return cell.code() != 0 || cell.attribute != CharData::defaultAttr;
+}
+
+bool BufferLine::hasAnyContent() const {
+    return std::any_of(data_.begin(), data_.end(), [](const CharData& cell) {
+        return cell.code() != 0 || cell.attribute != CharData::defaultAttr;
+    });
+}
+
+std::string BufferLine::translateToString(bool trimRight, int startCol, int endCol) const {
+    startCol = std::max(startCol, 0);
+    int end = endCol == -1 ? count() : std::min(endCol, count());
+    if (trimRight) end = std::max(std::min(getTrimmedLength(), end), startCol);
+    std::string text;
+    for (int i = startCol; i < end; ++i)
+        data_[static_cast<std::size_t>(i)].appendCharacter(text);
+    return text;
+}
+
+} // namespace tarvik

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "terminal/Attribute.h"
+#include "terminal/TinyAtom.h"
+
+namespace tarvik {
+
+// One screen cell, stored by value in a line's contiguous array. The hot path copies
+// and compares cells constantly, so the layout is fixed at 16 bytes: the code, the
+// hyperlink atom, the width and the attribute's nine bytes, with no padding left over.
+class CharData {
+  public:
+    // Codes below this are Unicode scalars; codes from GraphemeTable::firstCode on name
+    // a cluster in the process-wide grapheme table.
+    static constexpr std::int32_t maxSimpleCode = 4194304; // 2^22
+
+    static const Attribute defaultAttr;
+    static const Attribute invertedAttr;
+    static const CharData Null;
+
+    constexpr CharData() = default;
+    // A cell for one scalar. The printing path uses this: no table lookup, no allocation.
+    constexpr CharData(const Attribute& attribute, char32_t scalar, int size = 1)
+        : code_(simpleCode(scalar)), width_(narrowWidth(size)), attribute(attribute) {}
+    // A cell for a whole grapheme cluster given as scalars.
+    CharData(const Attribute& attribute, std::u32string_view cluster, int size = 1);
+
+    void setValue(char32_t scalar, int size);
+    void setValue(std::u32string_view cluster, int size);
+
+    constexpr std::int32_t code() const { return code_; }
+    constexpr int width() const { return width_; }
+    constexpr bool isSimpleRune() const { return code_ < maxSimpleCode; }
+    constexpr bool hasPayload() const { return !payload.isNone(); }
+    const std::string* getPayload() const { return payload.target(); }
+
+    // The cell's grapheme in UTF-8. A null cell yields U+0000; a code that is no valid
+    // scalar or no known cluster yields a space.
+    std::string getCharacter() const;
+    void appendCharacter(std::string& out) const;
+
+    friend constexpr bool operator==(const CharData&, const CharData&) = default;
+
+  private:
+    // A scalar beyond Unicode's range could collide with cluster codes.
+    static constexpr std::int32_t simpleCode(char32_t scalar) {
+        return scalar <= 0x10FFFF ? static_cast<std::int32_t>(scalar) : 0xFFFD;
+    }
+    static constexpr std::int8_t narrowWidth(int size) {
+        return static_cast<std::int8_t>(size < -128 ? -128 : (size > 127 ? 127 : size));
+    }
+    static std::int32_t codeForCluster(std::u32string_view cluster);
+
+    std::int32_t code_ = 0;
+
+  public:
+    TinyAtom payload;
+
+  private:
+    std::int8_t width_ = 1;
+
+  public:
+    Attribute attribute =
+        Attribute{Attribute::Color::defaultColor(), Attribute::Color::defaultColor(), CharacterStyle::none};
+};
+
+inline constexpr Attribute CharData::defaultAttr{Attribute::Color::defaultColor(),
+                                                 Attribute::Color::defaultColor(), CharacterStyle::none};
+inline constexpr Attribute CharData::invertedAttr{
+    Attribute::Color::defaultInvertedColor(), Attribute::Color::defaultInvertedColor(), CharacterStyle::none};
+inline constexpr CharData CharData::Null{};
+
+static_assert(sizeof(CharData) == 16, "a cell must stay 16 bytes");
+
+// Appends a scalar to a UTF-8 string; values that are no scalar become a space.
+void appendUtf8(std::string& out, char32_t scalar);
+
+} // namespace tarvik

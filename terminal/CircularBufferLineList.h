@@ -1,0 +1,87 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "terminal/BufferLine.h"
+
+namespace tarvik {
+
+// The ring of rows behind a screen: scrollback on top, the live screen at the bottom.
+// Once full, adding a row at the bottom drops the oldest by moving the start index only.
+//
+// Slots are filled lazily through makeEmpty, and the slot table itself grows on demand up
+// to maxLength, so a huge scrollback costs nothing until rows are used. Lines are held by
+// value: copying one row over another keeps each row independent (editing one never shows
+// through another) and, at equal width, reuses the destination's cell storage.
+class CircularBufferLineList {
+  public:
+    using MakeEmpty = std::function<BufferLine(int slot)>;
+    using Change = std::function<void(int index)>;
+    using Trim = std::function<void(int amount)>;
+
+    CircularBufferLineList(int maxLength, MakeEmpty makeEmpty);
+
+    // Logical line access; an empty slot is filled by makeEmpty on first touch. Indexes
+    // are clamped to 0 ..< maxLength; callers keep them below count().
+    BufferLine& operator[](int index);
+    const BufferLine& operator[](int index) const;
+
+    int count() const { return count_; }
+    // Grows or shrinks the list at the bottom (clamped to 0 ... maxLength). Rows that
+    // appear by growing start blank.
+    void setCount(int value);
+    int maxLength() const { return maxLength_; }
+    // Changes the capacity. Shrinking below count() drops the oldest lines first.
+    void setMaxLength(int value);
+    bool isFull() const { return count_ == maxLength_; }
+
+    // Appends at the bottom; when full, the oldest line is dropped.
+    void push(BufferLine line);
+    // Scrolls a full ring by one: the oldest line becomes the new, blank bottom line, its
+    // storage reused. On a ring that is not full it appends a fresh blank line instead.
+    void recycle();
+    // Deletes deleteCount lines at start and inserts items there. `change` receives the
+    // index of every line written. When the result would exceed the capacity, the oldest
+    // lines are dropped and every index is reported, since all of them moved.
+    void splice(int start, int deleteCount, std::span<const BufferLine> items, const Change& change = {});
+    // Copies lines start ..< start+count to start+offset. Returns false, with a diagnostic,
+    // for arguments it rejects. Moving past the capacity drops the oldest lines.
+    bool shiftElements(int start, int count, int offset);
+    // Rotates lines first ... last so that line first+amount becomes line first (amount
+    // may be negative). Scrolling a region this way swaps rows without copying cells; the
+    // caller blanks the rows that came round.
+    void rotate(int first, int last, int amount);
+    // Drops the oldest `amount` lines.
+    void trimStart(int amount);
+
+    // Visits every line that exists in storage, in slot order; empty slots are skipped
+    // because makeEmpty creates them in the current shape when they are first used.
+    void forEachStoredLine(const std::function<void(BufferLine&)>& visit);
+
+    // Called with the number of lines dropped from the top whenever the oldest lines go;
+    // line indexes held elsewhere (selection, marks) shift up by that amount.
+    Trim onTrim;
+    bool silentLog = true;
+
+  private:
+    using Slot = std::optional<BufferLine>;
+
+    int slotIndex(int index) const;
+    Slot& slot(int index) const;
+    void ensureStorage(int logicalEnd);
+    bool holds(const BufferLine& line) const;
+    void dropOldest(int amount);
+    void shiftOverflow(int start, int length, int offset);
+    void reportRejected(int start, int count, int offset, const char* message) const;
+
+    mutable std::vector<Slot> slots_;
+    MakeEmpty makeEmpty_;
+    int startIndex_ = 0;
+    int count_ = 0;
+    int maxLength_ = 1;
+};
+
+} // namespace tarvik

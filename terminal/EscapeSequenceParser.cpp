@@ -1,0 +1,372 @@
+#include "terminal/EscapeSequenceParser.h"
+
+#include <cstdio>
+
+namespace tarvik {
+
+namespace {
+
+using S = ParserState;
+using A = ParserAction;
+
+constexpr uint8_t BEL = 0x07, CAN = 0x18, SUB = 0x1A, ESC = 0x1B;
+
+bool isDigit(uint8_t b) {
+    return static_cast<unsigned>(b - '0') < 10u;
+}
+
+std::string_view asKey(const std::vector<uint8_t>& bytes) {
+    return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+} // namespace
+
+int64_t parseInt(std::span<const uint8_t> bytes) {
+    int64_t value = 0;
+    for (uint8_t b : bytes) {
+        if (!isDigit(b)) break;
+        value = value * 10 + (b - '0');
+        if (value >= EscapeSequenceParser::parameterLimit) return 0;
+    }
+    return value;
+}
+
+EscapeSequenceParser::EscapeSequenceParser() : table_(buildVt500TransitionTable()) {
+    // Reserved up front so that no byte of a sequence allocates.
+    pars_.reserve(maxParameters + 1);
+    parsTxt_.reserve(maxParameterText);
+    collect_.reserve(maxCollect + 1);
+    saved_.pars.reserve(maxParameters + 1);
+    saved_.parsTxt.reserve(maxParameterText);
+    saved_.collect.reserve(maxCollect + 1);
+    pars_.push_back(0);
+
+    // The ESC \ that ends an OSC or DCS string arrives as an ESC sequence of its own.
+    escHandlers.emplace("\\", [](Bytes, uint8_t) {});
+    errorHandler = [](ParsingState state) { return state; };
+    csiHandlerFallback = [](Params, Bytes, uint8_t final) {
+        std::printf("Cannot handle ESC-%d\n", static_cast<int>(final));
+    };
+}
+
+void EscapeSequenceParser::reset() {
+    currentState_ = initialState;
+    osc_.clear();
+    pars_.assign(1, 0);
+    collect_.clear();
+    oscInPayload_ = false;
+    activeDcsHandler_ = nullptr;
+    dcsLength_ = 0;
+    if (printStateReset) printStateReset();
+}
+
+void EscapeSequenceParser::parse(Bytes data) {
+    if (data.empty()) return;
+    checkpoint();
+    Chunk c{data};
+    const uint8_t* p = data.data();
+    const std::size_t n = data.size();
+    ParserState state = currentState_;
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const uint8_t code = p[i];
+
+        // Text is by far the most common input: hand whole runs over without
+        // touching the table. C1 bytes are text here, as they are in UTF-8.
+        if (state == S::ground && code >= 0x20) {
+            if (c.print < 0) c.print = static_cast<int64_t>(i);
+            while (i + 1 < n && p[i + 1] >= 0x20)
+                ++i;
+            continue;
+        }
+        // Parameter digits of full-screen redraws come next in volume.
+        if (state == S::csiParam && isDigit(code)) {
+            addDigit(code);
+            continue;
+        }
+        // A payload that went on past the previous chunk keeps its meaning: a
+        // UTF-8 continuation byte such as 0x9C at the cut is text, not a terminator.
+        if (state == S::oscString && oscInPayload_ && code != BEL && code != CAN && code != ESC) {
+            i = oscBulk(c, i);
+            continue;
+        }
+
+        if (!step(c, i, state)) {
+            rollback();
+            return;
+        }
+    }
+
+    // Runs never outlive the chunk they view; the sequence itself goes on.
+    if (state == S::dcsPassthrough)
+        putDcs(c, n);
+    else if (state == S::ground)
+        flushPrint(c, n);
+    currentState_ = state;
+    osc_.commit();
+}
+
+// One byte through the table. Returns false when an error handler aborted the chunk.
+bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
+    const uint8_t code = c.data[i];
+    const uint8_t entry = table_.entry(state, code);
+    ParserState next = TransitionTable::nextOf(entry);
+    const ParserAction action = TransitionTable::actionOf(entry);
+    // DCS data already seen is delivered when a control cuts the string
+    // short, as it would have been had the chunk ended just before it.
+    if (state == S::dcsPassthrough && next != S::dcsPassthrough && !(action == A::error && code >= 0xA0))
+        putDcs(c, i);
+    switch (action) {
+    case A::ignore:
+        if (c.print >= 0)
+            flushPrint(c, i);
+        else
+            putDcs(c, i);
+        break;
+    case A::error:
+        if (!handleError(c, i, state, next)) return false;
+        break;
+    case A::print:
+        if (c.print < 0) c.print = static_cast<int64_t>(i);
+        break;
+    case A::execute:
+        flushPrint(c, i);
+        if (executeHandlers[code]) executeHandlers[code]();
+        break;
+    case A::oscStart:
+        flushPrint(c, i);
+        osc_.clear();
+        oscInPayload_ = false;
+        break;
+    case A::oscPut:
+        oscInPayload_ = true;
+        i = oscBulk(c, i);
+        break;
+    case A::oscEnd:
+        next = oscEnd(c, code, next);
+        break;
+    case A::csiDispatch:
+        csiDispatch(code);
+        break;
+    case A::param:
+        if (isDigit(code))
+            addDigit(code);
+        else
+            addSeparator(code);
+        break;
+    case A::collect:
+        addCollect(code);
+        break;
+    case A::escDispatch:
+        escDispatch(code);
+        break;
+    case A::clear:
+        flushPrint(c, i);
+        resetSequence(c);
+        break;
+    case A::dcsHook:
+        dcsHook(code);
+        break;
+    case A::dcsPut:
+        if (c.dcs < 0) c.dcs = static_cast<int64_t>(i);
+        break;
+    case A::dcsUnhook:
+        next = dcsUnhook(c, i, code, next);
+        break;
+    }
+    state = next;
+    return true;
+}
+
+void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
+    if (c.print < 0) return;
+    const auto start = static_cast<std::size_t>(c.print);
+    c.print = -1;
+    if (printHandler) printHandler(c.data.subspan(start, end - start));
+}
+
+void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
+    if (c.dcs < 0) return;
+    const auto start = static_cast<std::size_t>(c.dcs);
+    c.dcs = -1;
+    if (!activeDcsHandler_ || end == start) return;
+    dcsLength_ += end - start;
+    if (dcsLength_ > osc_.limit()) {
+        // Dropped whole: the handler forgets what it has, the rest is swallowed.
+        activeDcsHandler_->abandon();
+        activeDcsHandler_ = nullptr;
+        return;
+    }
+    activeDcsHandler_->put(c.data.subspan(start, end - start));
+}
+
+void EscapeSequenceParser::resetSequence(Chunk& c) {
+    pars_.assign(1, 0);
+    if (printStateReset) printStateReset();
+    c.dcs = -1;
+    osc_.clear();
+    oscInPayload_ = false;
+    parsTxt_.clear();
+    collect_.clear();
+}
+
+// Returns false when the handler asked to abort the chunk.
+bool EscapeSequenceParser::handleError(Chunk& c, std::size_t i, ParserState state, ParserState& next) {
+    const uint8_t code = c.data[i];
+    if (code >= TransitionTable::highColumn) {
+        // High bytes are UTF-8 text or string data where such data is expected.
+        switch (state) {
+        case S::ground:
+            if (c.print < 0) c.print = static_cast<int64_t>(i);
+            next = state;
+            return true;
+        case S::csiIgnore:
+        case S::dcsIgnore:
+            next = state;
+            return true;
+        case S::dcsPassthrough:
+            if (c.dcs < 0) c.dcs = static_cast<int64_t>(i);
+            next = state;
+            return true;
+        default:
+            break;
+        }
+    }
+    // A stray control in text must not reach the print handler, and whether it
+    // does must not depend on where the chunk was cut.
+    if (state == S::ground) flushPrint(c, i);
+    ParsingState report;
+    report.position = static_cast<int64_t>(i);
+    report.code = code;
+    report.currentState = state;
+    report.print = c.print;
+    report.dcs = c.dcs;
+    report.osc = osc_.bytes();
+    report.collect = collect_;
+    if (errorHandler) report = errorHandler(report);
+    return !report.abort;
+}
+
+// Copies the payload from byte i up to the next terminator in one loop; returns
+// the index of the last byte consumed. Other controls inside the payload are dropped.
+std::size_t EscapeSequenceParser::oscBulk(const Chunk& c, std::size_t i) {
+    const uint8_t* p = c.data.data();
+    const std::size_t n = c.data.size();
+    std::size_t runStart = i;
+    for (std::size_t j = i; j < n; ++j) {
+        const uint8_t b = p[j];
+        if (b >= 0x20) continue;
+        osc_.append(p + runStart, p + j);
+        if (b == BEL || b == CAN || b == ESC) return j - 1;
+        runStart = j + 1;
+    }
+    osc_.append(p + runStart, p + n);
+    return n - 1;
+}
+
+ParserState EscapeSequenceParser::oscEnd(Chunk& c, uint8_t code, ParserState next) {
+    const bool cancelled = code == CAN || code == SUB;
+    if (!cancelled && !osc_.empty() && !osc_.overflowed()) dispatchOsc();
+    // Leave ESC pending so that the backslash of ESC \ is read as its own sequence.
+    if (code == ESC) next = S::escape;
+    resetSequence(c);
+    return next;
+}
+
+void EscapeSequenceParser::dispatchOsc() {
+    const Bytes bytes = osc_.bytes();
+    std::size_t semicolon = 0;
+    while (semicolon < bytes.size() && bytes[semicolon] != ';')
+        ++semicolon;
+    const int64_t number = parseInt(bytes.first(semicolon));
+    const Bytes payload = semicolon < bytes.size() ? bytes.subspan(semicolon + 1) : Bytes();
+    const auto it = oscHandlers.find(number);
+    if (it != oscHandlers.end()) {
+        if (it->second) it->second(payload);
+    } else if (oscHandlerFallback) {
+        oscHandlerFallback(number, payload);
+    }
+}
+
+void EscapeSequenceParser::csiDispatch(uint8_t final) {
+    const CsiHandler& handler = csiHandlers[final];
+    if (handler)
+        handler(pars(), collect_);
+    else if (csiHandlerFallback)
+        csiHandlerFallback(pars(), collect_, final);
+}
+
+void EscapeSequenceParser::escDispatch(uint8_t final) {
+    collect_.push_back(final);
+    const auto it = escHandlers.find(asKey(collect_));
+    collect_.pop_back();
+    if (it != escHandlers.end()) {
+        if (it->second) it->second(collect_, final);
+    } else if (escHandlerFallback) {
+        escHandlerFallback(collect_, final);
+    }
+}
+
+void EscapeSequenceParser::dcsHook(uint8_t final) {
+    collect_.push_back(final);
+    const auto it = dcsHandlers.find(asKey(collect_));
+    activeDcsHandler_ = it != dcsHandlers.end() ? it->second.get() : nullptr;
+    dcsLength_ = 0;
+    if (activeDcsHandler_) activeDcsHandler_->hook(collect_, pars(), final);
+}
+
+ParserState EscapeSequenceParser::dcsUnhook(Chunk& c, std::size_t i, uint8_t code, ParserState next) {
+    if (activeDcsHandler_) {
+        putDcs(c, i);
+        // The bound may have dropped the string during that last put.
+        if (activeDcsHandler_) activeDcsHandler_->unhook();
+        activeDcsHandler_ = nullptr;
+    }
+    if (code == ESC) next = S::escape;
+    resetSequence(c);
+    return next;
+}
+
+void EscapeSequenceParser::addDigit(uint8_t digit) {
+    if (parsTxt_.size() < maxParameterText) parsTxt_.push_back(digit);
+    int64_t& last = pars_.back();
+    last = last * 10 + (digit - '0');
+    if (last >= parameterLimit) last = 0;
+}
+
+// ':' and ';' both start a new parameter; the difference survives in parsTxt.
+void EscapeSequenceParser::addSeparator(uint8_t separator) {
+    if (parsTxt_.size() < maxParameterText) parsTxt_.push_back(separator);
+    if (pars_.size() <= maxParameters)
+        pars_.push_back(0);
+    else
+        pars_.back() = 0;
+}
+
+void EscapeSequenceParser::addCollect(uint8_t code) {
+    if (collect_.size() < maxCollect) collect_.push_back(code);
+}
+
+void EscapeSequenceParser::checkpoint() {
+    saved_.state = currentState_;
+    saved_.pars.assign(pars_.begin(), pars_.end());
+    saved_.parsTxt.assign(parsTxt_.begin(), parsTxt_.end());
+    saved_.collect.assign(collect_.begin(), collect_.end());
+    saved_.activeDcsHandler = activeDcsHandler_;
+    saved_.dcsLength = dcsLength_;
+    saved_.oscInPayload = oscInPayload_;
+    osc_.checkpoint();
+}
+
+void EscapeSequenceParser::rollback() {
+    currentState_ = saved_.state;
+    pars_.assign(saved_.pars.begin(), saved_.pars.end());
+    parsTxt_.assign(saved_.parsTxt.begin(), saved_.parsTxt.end());
+    collect_.assign(saved_.collect.begin(), saved_.collect.end());
+    activeDcsHandler_ = saved_.activeDcsHandler;
+    dcsLength_ = saved_.dcsLength;
+    oscInPayload_ = saved_.oscInPayload;
+    osc_.rollback();
+}
+
+} // namespace tarvik

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "terminal/OscBuffer.h"
+#include "terminal/ParserTypes.h"
+#include "terminal/TransitionTable.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tarvik {
+
+// VT500-family parser: turns the child's byte stream into handler calls.
+//
+// It knows nothing of the screen. Bytes are raw; decoding UTF-8 is the print
+// handler's job. Chunks may be cut anywhere: every piece of sequence state lives
+// in the parser between calls. Handlers are called once per run or sequence,
+// never per byte, and receive views of the caller's chunk or of the parser's
+// own buffers that are valid only during the call. Not re-entrant: a handler
+// must not call parse().
+class EscapeSequenceParser {
+  public:
+    using Bytes = std::span<const uint8_t>;
+    using Params = std::span<const int64_t>;
+
+    using CsiHandler = std::function<void(Params parameters, Bytes collect)>;
+    using CsiFallback = std::function<void(Params parameters, Bytes collect, uint8_t final)>;
+    using OscHandler = std::function<void(Bytes payload)>;
+    using OscFallback = std::function<void(int64_t code, Bytes payload)>;
+    using ExecuteHandler = std::function<void()>;
+    using EscHandler = std::function<void(Bytes collect, uint8_t final)>;
+    using PrintHandler = std::function<void(Bytes run)>;
+    using ErrorHandler = std::function<ParsingState(ParsingState)>;
+
+    // A parameter that would reach this value restarts at 0, so ten times the
+    // largest kept value plus a digit still fits in 64 bits.
+    static constexpr int64_t parameterLimit = 922337203685477571;
+    // Bounds on sequence state so that a sequence that never ends cannot grow
+    // memory without limit; they are far beyond anything a real program sends.
+    static constexpr std::size_t maxParameters = 256;
+    static constexpr std::size_t maxParameterText = 4096;
+    static constexpr std::size_t maxCollect = 64;
+    static constexpr ParserState initialState = ParserState::ground;
+
+    EscapeSequenceParser();
+    EscapeSequenceParser(const EscapeSequenceParser&) = delete;
+    EscapeSequenceParser& operator=(const EscapeSequenceParser&) = delete;
+
+    void parse(Bytes data);
+    void parse(std::string_view text) {
+        parse(Bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
+    void reset();
+
+    // Handler tables, filled once by the owner. A CSI sequence is keyed by its
+    // final byte alone: private markers and intermediates arrive in collect.
+    std::array<CsiHandler, 256> csiHandlers;
+    std::unordered_map<int64_t, OscHandler> oscHandlers;
+    std::array<ExecuteHandler, 256> executeHandlers;
+    // Keyed by the collected intermediates followed by the final byte.
+    std::map<std::string, EscHandler, std::less<>> escHandlers;
+    std::map<std::string, std::unique_ptr<DcsHandler>, std::less<>> dcsHandlers;
+
+    PrintHandler printHandler;
+    // Called whenever a sequence is abandoned, so the print side can drop a
+    // half-received multi-byte character.
+    std::function<void()> printStateReset;
+    ErrorHandler errorHandler;
+    EscHandler escHandlerFallback;
+    CsiFallback csiHandlerFallback;
+    OscFallback oscHandlerFallback;
+
+    ParserState currentState() const { return currentState_; }
+    // Parameters of the sequence in progress or just dispatched; [0] when none.
+    Params pars() const { return Params(pars_.data(), std::min(pars_.size(), maxParameters)); }
+    // The parameters as received, with ':' and ';' intact, for sub-parameters.
+    Bytes parsTxt() const { return parsTxt_; }
+    Bytes collect() const { return collect_; }
+    Bytes osc() const { return osc_.bytes(); }
+    DcsHandler* activeDcsHandler() const { return activeDcsHandler_; }
+    const TransitionTable& table() const { return table_; }
+
+    // Largest OSC payload or DCS data kept for one string; beyond it the string is dropped.
+    std::size_t stringLimit() const { return osc_.limit(); }
+    void setStringLimit(std::size_t limit) { osc_.setLimit(limit); }
+
+  private:
+    // Run markers of one chunk: start index of the pending print or DCS data
+    // run, -1 when none. Runs never span chunks.
+    struct Chunk {
+        Bytes data;
+        int64_t print = -1;
+        int64_t dcs = -1;
+    };
+
+    bool step(Chunk& c, std::size_t& i, ParserState& state);
+    void flushPrint(Chunk& c, std::size_t end);
+    void putDcs(Chunk& c, std::size_t end);
+    void resetSequence(Chunk& c);
+    bool handleError(Chunk& c, std::size_t i, ParserState state, ParserState& next);
+    std::size_t oscBulk(const Chunk& c, std::size_t i);
+    ParserState oscEnd(Chunk& c, uint8_t code, ParserState next);
+    void dispatchOsc();
+    void csiDispatch(uint8_t final);
+    void escDispatch(uint8_t final);
+    void dcsHook(uint8_t final);
+    ParserState dcsUnhook(Chunk& c, std::size_t i, uint8_t code, ParserState next);
+    void addDigit(uint8_t digit);
+    void addSeparator(uint8_t separator);
+    void addCollect(uint8_t code);
+    void checkpoint();
+    void rollback();
+
+    TransitionTable table_;
+    ParserState currentState_ = initialState;
+    OscBuffer osc_;
+    // One slot beyond maxParameters absorbs parameters past the bound.
+    std::vector<int64_t> pars_;
+    std::vector<uint8_t> parsTxt_;
+    std::vector<uint8_t> collect_;
+    DcsHandler* activeDcsHandler_ = nullptr;
+    std::size_t dcsLength_ = 0; // DCS data delivered since the hook
+    bool oscInPayload_ = false; // the OSC string has started its payload
+
+    // State at the start of the chunk, restored when an error handler aborts.
+    struct Saved {
+        ParserState state = initialState;
+        std::vector<int64_t> pars;
+        std::vector<uint8_t> parsTxt;
+        std::vector<uint8_t> collect;
+        DcsHandler* activeDcsHandler = nullptr;
+        std::size_t dcsLength = 0;
+        bool oscInPayload = false;
+    } saved_;
+};
+
+// Decimal number at the start of bytes, stopping at the first non-digit; 0
+// without a leading digit or when the value reaches the parameter limit.
+int64_t parseInt(std::span<const uint8_t> bytes);
+
+} // namespace tarvik

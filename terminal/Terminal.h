@@ -1,0 +1,223 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "terminal/Attribute.h"
+#include "terminal/Buffer.h"
+#include "terminal/BufferLine.h"
+#include "terminal/CharData.h"
+#include "terminal/CharSets.h"
+#include "terminal/Color.h"
+#include "terminal/EscapeSequenceParser.h"
+#include "terminal/TerminalDelegate.h"
+
+namespace tarvik {
+
+struct TerminalOptions {
+    int cols = 80;
+    int rows = 25;
+    bool convertEol = false;
+    std::string termName = "xterm-256color";
+    CursorStyle cursorStyle = CursorStyle::blinkBlock;
+    bool screenReaderMode = false;
+    int scrollback = 500;
+    int tabStopWidth = 8;
+    bool enableSixelReported = true;
+};
+
+enum class Conformance : uint8_t { vt100, vt200, vt300, vt400, vt500 };
+enum class MouseMode : uint8_t { off, x10, vt200, buttonEventTracking, anyEvent };
+enum class MouseProtocolEncoding : uint8_t { x10, utf8, sgr, urxvt, sgrPixel };
+enum class BufferKind : uint8_t { active, normal, alt };
+
+// How replies introduce their C1 controls: ESC-prefixed 7-bit pairs or single 8-bit bytes.
+struct ControlCodes {
+    bool send8bit = false;
+};
+
+// The bytes of a UTF-8 sequence cut by the end of a print run, completed by the next run.
+struct ReadingBuffer {
+    std::array<uint8_t, 4> putbackBuffer{};
+    int putbackLength = 0;
+};
+
+// The emulator's state machine: owns the parser and both screens, interprets every
+// handler call and tells its host what changed. It draws nothing. Not thread-safe;
+// every call comes from the thread that feeds it.
+class Terminal {
+public:
+    static constexpr int MINIMUM_COLS = 2;
+    static constexpr int MINIMUM_ROWS = 1;
+
+    // The delegate must outlive the terminal (the host owns both).
+    explicit Terminal(TerminalDelegate& delegate, TerminalOptions options = {});
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+    ~Terminal();
+
+    void feed(std::span<const uint8_t> buffer);
+    void feed(const std::vector<uint8_t>& byteArray) { feed(std::span<const uint8_t>(byteArray)); }
+    void feed(std::string_view text) {
+        feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    }
+
+    void resize(int cols, int rows);
+    void resetToInitialState();
+
+    // Dirty rows since the last clear, as (first, last); none when clean.
+    std::optional<std::pair<int, int>> getUpdateRange() const;
+    std::optional<std::pair<int, int>> getScrollInvariantUpdateRange() const;
+    void clearUpdateRange();
+    void updateFullScreen();
+    void refresh(int startRow, int endRow);
+    void updateRange(int y, bool scrolling = false);
+
+    void showCursor();
+    void hideCursor();
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
+
+    // Queries on the active screen.
+    std::pair<int, int> getDims() const { return {cols_, rows_}; }
+    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
+    int getTopVisibleRow() const { return buffer_->yDisp(); }
+    bool isCurrentBufferAlternate() const { return buffer_ == altBuffer_.get(); }
+    const Attribute& currentAttribute() const { return curAttr; }
+    const BufferLine* getLine(int row) const;
+    const BufferLine* getScrollInvariantLine(int row) const;
+    const CharData* getCharData(int col, int row) const;
+    std::optional<std::string> getCharacter(int col, int row) const;
+
+    void installPalette(std::span<const Color> colors);
+
+    int cols() const { return cols_; }
+    int rows() const { return rows_; }
+    const TerminalOptions& options() const { return options_; }
+    Buffer& buffer() { return *buffer_; }
+    const Buffer& buffer() const { return *buffer_; }
+    Buffer& normalBuffer() { return *normalBuffer_; }
+    Buffer& altBuffer() { return *altBuffer_; }
+    EscapeSequenceParser& parser() { return parser_; }
+    TerminalDelegate& delegate() { return *tdel_; }
+    const std::string& terminalTitle() const { return terminalTitle_; }
+    const std::string& iconTitle() const { return iconTitle_; }
+    bool silentLog() const { return silentLog_; }
+    void setSilentLog(bool value);
+    // The table designated to G0-G3; per terminal, so sessions cannot change each other's sets.
+    const CharSets::Table* designation(int slot) const { return gDesignations_[slot & 3]; }
+
+    // Mode flags.
+    bool applicationKeypad = false;
+    bool applicationCursor = false;
+    bool sendFocus = false;
+    bool cursorHidden = false;
+    bool originMode = false;
+    bool marginMode = false;
+    bool insertMode = false;
+    bool wraparound = true;
+    bool bracketedPasteMode = false;
+    bool reverseWraparound = false;
+    bool cursorBlink = false;
+    bool allow80To132 = true;
+    bool userScrolling = false;
+    bool lineFeedMode = false;
+    bool smoothScroll = false;
+
+    const CharSets::Table* charset = nullptr;
+    int gcharset = 0;
+    uint8_t gLevel = 0;
+    Attribute curAttr = CharData::defaultAttr;
+
+    std::vector<Color> installedColors;
+    std::vector<Color> defaultAnsiColors;
+    std::vector<Color> ansiColors;
+    ControlCodes cc;
+    std::optional<std::string> hostCurrentDirectory;
+    std::optional<std::string> hostCurrentDocument;
+    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
+    bool settingFgColor = false;
+    bool settingBgColor = false;
+    bool settingCursorColor = false;
+    Color foregroundColor = Color::defaultForeground;
+    Color backgroundColor = Color::defaultBackground;
+    std::optional<Color> cursorColor;
+    MouseMode mouseMode = MouseMode::off;
+    bool xtermTitleSetUtf = false;
+    bool xtermTitleSetHex = false;
+    bool xtermTitleQueryUtf = false;
+    bool xtermTitleQueryHex = false;
+    Conformance conformance = Conformance::vt500;
+    // An open OSC 8 link: where it started and its payload.
+    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
+    std::vector<std::string> terminalTitleStack;
+    std::vector<std::string> terminalIconStack;
+
+    // Interpreter operations shared by the command families.
+    void setgLevel(uint8_t n);
+    void cmdLineFeedBasic();
+    void cmdIndex();
+    void reverseIndex();
+    void cmdBackspace();
+    void scroll(bool isWrapped = false);
+    void cmdSaveCursor();
+    void cmdRestoreCursor();
+    void cmdReset();
+    void cmdNextLine();
+    void cmdTab();
+    void cmdCarriageReturn();
+    void cmdSetTabStopAtCursor();
+    void cmdSelectDefaultCharset();
+    void designateCharset(uint8_t intermediate, uint8_t final);
+    // Clamps the cursor into the screen; x may stay at cols (pending wrap) unless
+    // limitToLastColumn. In origin mode y is kept inside the scroll region.
+    void restrictCursor(bool limitToLastColumn = true);
+    // The attribute blanked cells get: the default with the current background.
+    Attribute eraseAttr() const;
+    // Writes one diagnostic line to standard output when silentLog is off.
+    void log(const std::string& line) const;
+
+private:
+    void setup(bool isReset);
+    void installHandlers();
+    void installEscHandlers();
+    void installFallbacks();
+    void handlePrint(std::span<const uint8_t> data);
+    void printCluster(std::span<const char32_t> cluster);
+    bool combineWithLastCell(std::span<const char32_t> cluster);
+    void resizeBuffers(int newColumns, int newRows);
+    std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
+    void checkInvariants() const;
+
+    TerminalOptions options_;
+    int cols_;
+    int rows_;
+    int tabStopWidth_;
+    TerminalDelegate* tdel_;
+    EscapeSequenceParser parser_;
+    std::unique_ptr<Buffer> normalBuffer_;
+    std::unique_ptr<Buffer> altBuffer_;
+    Buffer* buffer_ = nullptr;
+    std::array<const CharSets::Table*, 4> gDesignations_{};
+    ReadingBuffer readingBuffer_;
+    BufferLine blankLine_;
+    bool silentLog_ = true;
+    std::string terminalTitle_;
+    std::string iconTitle_;
+
+    static constexpr int64_t noRange = std::numeric_limits<int64_t>::max();
+    int64_t refreshStart_ = noRange;
+    int64_t refreshEnd_ = -1;
+    int64_t scrollInvariantRefreshStart_ = noRange;
+    int64_t scrollInvariantRefreshEnd_ = -1;
+};
+
+} // namespace tarvik

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "terminal/BufferLine.h"
+#include "tests/terminal/screen_helpers.h"
+
+using namespace tarvik;
+using namespace tarvik::screentest;
+
+namespace {
+
+TEST(BufferLineTest, OutOfRangeIndexesLandOnTheEdges) {
+    BufferLine line = lineOf(U"abc", 80);
+    line[79] = cell('z');
+    EXPECT_EQ(line[200].code(), 'z');
+    line[200] = cell('y');
+    EXPECT_EQ(line[79].code(), 'y');
+    line[-3] = cell('q');
+    EXPECT_EQ(line[0].code(), 'q');
+    EXPECT_EQ(line.count(), 80);
+
+    BufferLine empty(0);
+    empty[5] = cell('x'); // absorbed, not a crash
+    EXPECT_EQ(std::as_const(empty)[5], CharData::Null);
+    EXPECT_EQ(empty.count(), 0);
+}
+
+struct EditCase {
+    const char* name;
+    bool insert;
+    int pos, n, rightMargin;
+    const char* expected;
+};
+
+class CellEditTest : public testing::TestWithParam<EditCase> {};
+
+TEST_P(CellEditTest, MovesOnlyInsideTheMargin) {
+    const EditCase& c = GetParam();
+    BufferLine line = lineOf(U"0123456789ab");
+    const CharData fill = cell('_');
+    if (c.insert)
+        line.insertCells(c.pos, c.n, c.rightMargin, fill);
+    else
+        line.deleteCells(c.pos, c.n, c.rightMargin, fill);
+    EXPECT_EQ(cellsOf(line), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CellEditTest,
+                         testing::Values(EditCase{"insertAtStart", true, 0, 1, 11, "_0123456789a"},
+                                         EditCase{"insertNearEdgeOnlyFills", true, 10, 5, 11, "0123456789__"},
+                                         EditCase{"insertInsideMargin", true, 2, 2, 5, "01__236789ab"},
+                                         EditCase{"insertMarginPastLine", true, 0, 1, 50, "_0123456789a"},
+                                         EditCase{"insertNothing", true, 3, 0, 11, "0123456789ab"},
+                                         EditCase{"deleteAtStart", false, 0, 1, 9, "123456789_ab"},
+                                         EditCase{"deleteInsideMargin", false, 3, 2, 6, "01256__789ab"},
+                                         EditCase{"deleteMoreThanLeft", false, 5, 10, 9, "01234_____ab"},
+                                         EditCase{"deleteNegativePos", false, -4, 1, 11, "123456789ab_"}),
+                         [](const testing::TestParamInfo<EditCase>& info) { return info.param.name; });
+
+TEST(BufferLineTest, TrimmedLengthCountsSpacesButNotNullCells) {
+    EXPECT_EQ(lineOf(U"ab", 80).getTrimmedLength(), 2);
+    BufferLine spaced(80, cell(' '));
+    spaced[0] = cell('a');
+    spaced[1] = cell('b');
+    EXPECT_EQ(spaced.getTrimmedLength(), 80);
+    EXPECT_EQ(BufferLine(80).getTrimmedLength(), 0);
+}
+
+TEST(BufferLineTest, TranslateToStringRanges) {
+    const BufferLine line = lineOf(U"ab.d", 8);
+    struct Case {
+        bool trimRight;
+        int start, end;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {true, 0, -1, std::string("ab\0d", 4)},
+        {false, 0, -1, std::string("ab\0d\0\0\0\0", 8)},
+        {true, 1, 3, std::string("b\0", 2)},
+        {true, 6, -1, ""}, // start past the text
+        {false, 5, 2, ""},
+        {false, 0, 100, std::string("ab\0d\0\0\0\0", 8)},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(line.translateToString(c.trimRight, c.start, c.end), c.expected)
+            << c.start << ".." << c.end;
+}
+
+TEST(BufferLineTest, CopyFromClipsAndHandlesOverlap) {
+    BufferLine line = lineOf(U"abcdef");
+    line.copyFrom(line, 0, 2, 4); // overlapping, moving right
+    EXPECT_EQ(cellsOf(line), "ababcd");
+    BufferLine target = lineOf(U"......");
+    target.copyFrom(lineOf(U"xyz"), 1, 4, 10); // clipped to both lines
+    EXPECT_EQ(cellsOf(target), "....yz");
+
+    BufferLine wrapped = lineOf(U"12", 4);
+    wrapped.isWrapped = true;
+    wrapped.renderMode = BufferLine::RenderLineMode::doubleWidth;
+    BufferLine copy = BufferLine::from(wrapped);
+    EXPECT_TRUE(copy.isWrapped);
+    EXPECT_EQ(copy.renderMode, BufferLine::RenderLineMode::single);
+    EXPECT_EQ(cellsOf(copy), "12..");
+}
+
+} // namespace
