@@ -132,7 +132,9 @@ void Terminal::setup(bool isReset) {
     cols_ = std::max(options_.cols, MINIMUM_COLS);
     rows_ = std::max(options_.rows, MINIMUM_ROWS);
     if (isReset) {
+        // The history goes with the reset, so the screen starts at the first line again.
         normalBuffer_->clear();
+        normalBuffer_->setYBase(0);
         normalBuffer_->fillViewportRows();
         normalBuffer_->setupTabStops(-1, tabStopWidth_);
         buffer_ = normalBuffer_.get();

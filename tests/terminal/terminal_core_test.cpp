@@ -304,3 +304,24 @@ TEST_F(TerminalTest, UnknownSequencesAreIgnored) {
 
 } // namespace
 } // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST(TerminalReset, ResetAfterScrollingStartsAFreshScreen) {
+    termtest::RecordingDelegate host;
+    TerminalOptions o;
+    o.cols = 5;
+    o.rows = 3;
+    Terminal t(host, o);
+    for (int i = 0; i < 10; ++i) t.feed(std::to_string(i) + "\r\n");
+    ASSERT_GT(t.normalBuffer().yBase(), 0);
+    t.feed(std::string_view("\x1b" "cok"));
+    Buffer& b = t.normalBuffer();
+    EXPECT_EQ(b.yBase(), 0);
+    EXPECT_EQ(b.lines().count(), 3);
+    EXPECT_EQ(termtest::screenText(t), (std::vector<std::string>{"ok", "", ""}));
+}
+
+} // namespace
+} // namespace tarvik
