@@ -119,7 +119,10 @@ std::vector<std::string> Connection::skivArguments() const {
     const Connection c = validated();
     if (c.protocolKind == ConnectionProtocol::SSH && c.username.empty())
         throw AppError("SSH username required");
-    std::vector<std::string> args{"-" + lowerRawValue(c.protocolKind)};
+    // Built by appending: g++ 12 misreads "-" + std::string as an overlapping copy.
+    std::string protocolSwitch = "-";
+    protocolSwitch += lowerRawValue(c.protocolKind);
+    std::vector<std::string> args{protocolSwitch};
     if (c.protocolKind == ConnectionProtocol::serial) {
         append(args, {"-sercfg", c.serialBaud + ",8,n,1,N", c.host});
         return args;

@@ -12,6 +12,7 @@ packages=(
   libvterm-dev
   openssh-client openssh-server
   clang libclang-rt-14-dev
+  tmux vim less
 )
 
 missing=()
