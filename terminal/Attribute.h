@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace tarvik {
 
@@ -100,6 +101,10 @@ struct Attribute {
 
     // Initial pen of a buffer and the default of an erase cell.
     static const Attribute empty;
+
+    // The SGR parameters that recreate this attribute from a reset, ending in "m"
+    // ("0;1;38;5;200m"). Direct colours use the colon form (38:2::r:g:b).
+    std::string toSgr() const;
 
     friend constexpr bool operator==(const Attribute&, const Attribute&) = default;
 };

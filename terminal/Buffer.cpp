@@ -170,6 +170,31 @@ void Buffer::insertCharacter(const CharData& charData) {
     }
 }
 
+void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+        BufferLine& line = cursorLine();
+        const int room = std::min(right, line.count() - 1) - x_ + 1;
+        // Wrapping, inserting and odd line lengths take the general path, one cell.
+        if (insertMode || room <= 0) {
+            CharData cell(pen.attribute, bytes[i++], 1);
+            cell.payload = pen.payload;
+            insertCharacter(cell);
+            continue;
+        }
+        const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
+        CharData* cells = line.getData().data() + x_;
+        for (std::size_t k = 0; k < take; ++k) {
+            cells[k] = CharData(pen.attribute, bytes[i + k], 1);
+            cells[k].payload = pen.payload;
+        }
+        i += take;
+        x_ += static_cast<int>(take);
+        lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_ - 1, cols_, rows_};
+    }
+}
+
 void Buffer::setSilentLog(bool value) {
     silentLog_ = value;
     lines_.silentLog = value;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "terminal/Attribute.h"
@@ -85,6 +86,9 @@ class Buffer {
 
     // Places one cell at the cursor, wrapping, inserting and scrolling as the flags say.
     void insertCharacter(const CharData& charData);
+    // The same for a run of printable ASCII bytes, each one cell wide, taking attribute
+    // and hyperlink from `pen`: whole stretches of a row are written at once.
+    void insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen);
     std::optional<InsertionPoint> lastBufferStorage() const { return lastBufferStorage_; }
 
     // Changes the screen size. Rows come and go at the bottom around the cursor, the

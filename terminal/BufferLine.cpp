@@ -22,7 +22,13 @@ BufferLine::BufferLine(int cols, const CharData& fillData, bool isWrapped)
 BufferLine BufferLine::from(const BufferLine& other) {
     BufferLine line(other);
     line.renderMode = RenderLineMode::single;
+    line.images.reset();
     return line;
+}
+
+void BufferLine::attach(std::shared_ptr<TerminalImage> image) {
+    if (!images) images.emplace();
+    images->push_back(std::move(image));
 }
 
 int BufferLine::clampIndex(int index) const {

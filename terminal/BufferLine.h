@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "terminal/CharData.h"
+#include "terminal/TerminalImage.h"
 
 namespace tarvik {
 
@@ -55,8 +58,14 @@ class BufferLine {
     std::string translateToString(bool trimRight = false, int startCol = 0, int endCol = -1) const;
     std::string debugDescription() const { return translateToString(false, 0, -1); }
 
+    // Adds a picture strip drawn over this row. Strips stay with this line object: copies
+    // made with from() or copyFrom() do not take them.
+    void attach(std::shared_ptr<TerminalImage> image);
+
     bool isWrapped = false;
     RenderLineMode renderMode = RenderLineMode::single;
+    // Absent until the first strip is attached.
+    std::optional<std::vector<std::shared_ptr<TerminalImage>>> images;
 
   private:
     int clampIndex(int index) const;

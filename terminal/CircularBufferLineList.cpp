@@ -116,7 +116,12 @@ void CircularBufferLineList::recycle() {
         return;
     }
     startIndex_ = slotIndex(1);
-    (*this)[count_ - 1].fill(CharData::Null);
+    // The reused row starts blank: no text, no picture strips, no double-size drawing
+    // (the wrap flag is the caller's to set).
+    BufferLine& reused = (*this)[count_ - 1];
+    reused.fill(CharData::Null);
+    reused.renderMode = BufferLine::RenderLineMode::single;
+    reused.images.reset();
     if (onTrim) onTrim(1);
 }
 

@@ -77,6 +77,13 @@ bool isOneGrapheme(std::u32string_view scalars) {
     return !scalars.empty();
 }
 
+// Cells printed while a hyperlink is open carry its atom; a two-byte store, so the
+// print path stays free of look-ups.
+inline CharData linked(CharData cell, TinyAtom link) {
+    cell.payload = link;
+    return cell;
+}
+
 std::string bytesText(std::span<const uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 template <typename T> std::string listText(std::span<const T> values) {
@@ -168,6 +175,7 @@ void Terminal::setup(bool isReset) {
     allow80To132 = true;
     xtermTitleSetUtf = xtermTitleSetHex = xtermTitleQueryUtf = xtermTitleQueryHex = false;
     hyperLinkTracking.reset();
+    currentLink = TinyAtom();
     cursorBlink = false;
     hostCurrentDirectory.reset();
     lineFeedMode = options_.convertEol;
@@ -308,6 +316,9 @@ void Terminal::resize(int cols, int rows) {
     options_.rows = newRows;
     normalBuffer_->setupTabStops(oldCols, tabStopWidth_);
     altBuffer_->setupTabStops(oldCols, tabStopWidth_);
+    // Rows marked before a shrink may no longer exist, and reflow moved every line:
+    // the whole new screen is dirty and nothing else is.
+    clearUpdateRange();
     refresh(0, rows_ - 1);
 #ifndef NDEBUG
     checkInvariants();
@@ -353,8 +364,15 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
         const uint8_t b = byteAt(idx);
         // Plain ASCII needs no decoding, width or combining look-up: the common case.
         if (b >= 0x20 && b < 0x7F && !charset) {
-            ++idx;
-            buf.insertCharacter(CharData(curAttr, b, 1));
+            // Held bytes start a multi-byte sequence, so an ASCII run lies in `data`.
+            int end = idx + 1;
+            if (idx >= putback)
+                while (end < count && data[end - putback] >= 0x20 && data[end - putback] < 0x7F) ++end;
+            if (end - idx == 1)
+                buf.insertCharacter(linked(CharData(curAttr, b, 1), currentLink));
+            else
+                buf.insertAsciiRun(data.subspan(idx - putback, end - idx), linked(CharData(curAttr, U' ', 1), currentLink));
+            idx = end;
             continue;
         }
         const int n = leadLength[b];
@@ -362,7 +380,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             ++idx;
             const char32_t mapped = b < 0x7F ? CharSets::translate(charset, b) : 0;
             if (mapped) {
-                buf.insertCharacter(CharData(curAttr, mapped, 1));
+                buf.insertCharacter(linked(CharData(curAttr, mapped, 1), currentLink));
             } else {
                 const char32_t scalar = b;
                 printCluster(std::span<const char32_t>(&scalar, 1));
@@ -408,9 +426,10 @@ void Terminal::printCluster(std::span<const char32_t> cluster) {
     int width = 0;
     for (char32_t c : cluster) width = std::max(width, UnicodeUtil::columnWidth(c));
     if (cluster.size() == 1)
-        buffer_->insertCharacter(CharData(curAttr, cluster[0], width));
+        buffer_->insertCharacter(linked(CharData(curAttr, cluster[0], width), currentLink));
     else
-        buffer_->insertCharacter(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width));
+        buffer_->insertCharacter(
+            linked(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width), currentLink));
 }
 
 // A combining mark joins the cell written last, provided the screen has not changed
@@ -427,7 +446,10 @@ bool Terminal::combineWithLastCell(std::span<const char32_t> cluster) {
     combined.append(cluster.begin(), cluster.end());
     if (!isOneGrapheme(combined)) return false;
     cell.setValue(combined, cell.width());
-    updateRange(last->line - buf.yDisp());
+    // While the user looks at the history the cell may lie below the view: then there
+    // is no visible row to redraw.
+    const int row = last->line - buf.yDisp();
+    if (row < rows_) updateRange(row);
     return true;
 }
 
@@ -583,7 +605,12 @@ void Terminal::scroll(bool isWrapped) {
                 // Recycling reuses the oldest row's storage: a full ring scrolls
                 // without allocating.
                 lines.recycle();
-                lines[lines.count() - 1].copyFrom(blankLine_);
+                BufferLine& fresh = lines[lines.count() - 1];
+                // The recycled row is already null cells; only a coloured erase repaints it.
+                if (fresh.count() == cols_ && blankLine_.fillCharacter() == CharData::Null)
+                    fresh.isWrapped = isWrapped;
+                else
+                    fresh.copyFrom(blankLine_);
             } else {
                 lines.push(blankLine_);
             }
@@ -628,8 +655,10 @@ void Terminal::cmdSaveCursor() {
 
 void Terminal::cmdRestoreCursor() {
     Buffer& b = *buffer_;
-    b.setX(b.savedX);
-    b.setY(b.savedY);
+    // The position may have been saved on a larger screen; a cursor restored below
+    // the last row would write outside it.
+    b.setX(std::min(b.savedX, cols_));
+    b.setY(std::min(b.savedY, rows_ - 1));
     curAttr = b.savedAttr;
     charset = b.savedCharset;
     originMode = b.savedOriginMode;
@@ -724,6 +753,10 @@ void Terminal::installFallbacks() {
         if (!silentLog_) log("Info: Parsing error, state: " + toString(state));
         return state;
     };
+}
+
+void Terminal::sendResponse(std::string_view bytes) {
+    tdel_->send(*this, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
 }
 
 void Terminal::log(const std::string& line) const {

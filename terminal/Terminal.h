@@ -22,6 +22,11 @@
 
 namespace tarvik {
 
+// Text extraction types (TextExtraction.h); declared here only so that including the
+// terminal does not bring the extraction helpers into every file.
+struct Line;
+enum class TextEncoding : std::uint8_t;
+
 struct TerminalOptions {
     int cols = 80;
     int rows = 25;
@@ -42,6 +47,10 @@ enum class BufferKind : uint8_t { active, normal, alt };
 // How replies introduce their C1 controls: ESC-prefixed 7-bit pairs or single 8-bit bytes.
 struct ControlCodes {
     bool send8bit = false;
+    std::string_view csi() const { return send8bit ? "\x9b" : "\x1b["; }
+    std::string_view osc() const { return send8bit ? "\x9d" : "\x1b]"; }
+    std::string_view dcs() const { return send8bit ? "\x90" : "\x1bP"; }
+    std::string_view st() const { return send8bit ? "\x9c" : "\x1b\\"; }
 };
 
 // The bytes of a UTF-8 sequence cut by the end of a print run, completed by the next run.
@@ -158,6 +167,9 @@ public:
     Conformance conformance = Conformance::vt500;
     // An open OSC 8 link: where it started and its payload.
     std::optional<std::pair<Position, std::string>> hyperLinkTracking;
+    // The interned payload of the open link, stamped onto every cell printed while it is
+    // open; none when no link is open.
+    TinyAtom currentLink;
     std::vector<std::string> terminalTitleStack;
     std::vector<std::string> terminalIconStack;
 
@@ -182,8 +194,38 @@ public:
     void restrictCursor(bool limitToLastColumn = true);
     // The attribute blanked cells get: the default with the current background.
     Attribute eraseAttr() const;
+    // Cursor placement shared by the editing, mode and report families. setCursor takes
+    // 0-based positions relative to the origin (scroll region and margins in origin mode);
+    // the forward and backward moves stop at the margins.
+    void setCursor(int col, int row);
+    void cursorForward(int64_t count);
+    void cursorBackward(int64_t count);
+    // Hands reply bytes to the host for the child process.
+    void sendResponse(std::string_view bytes);
     // Writes one diagnostic line to standard output when silentLog is off.
     void log(const std::string& line) const;
+
+    // Modes, soft reset, conformance level and cursor style (TerminalModes.cpp).
+    void setMode(int64_t mode, std::span<const uint8_t> collect);
+    void resetMode(int64_t mode, std::span<const uint8_t> collect);
+    void cmdDecRqm(std::span<const int64_t> parameters, bool decMode);
+    void csiPHandler(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
+    void cmdSoftReset();
+    void cmdSetConformanceLevel(std::span<const int64_t> parameters);
+    void cmdSetCursorStyle(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
+    // fillAttr: the attribute of the blank lines a never-used or cleared alternate screen gets.
+    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
+    void activateNormalBuffer(bool clearAlt);
+
+    // Text extraction (TextExtraction.cpp). Positions are line indexes of the active
+    // buffer; the end column is exclusive. Soft-wrapped rows join without a break, empty
+    // trailing rows are dropped.
+    std::vector<Line> getSelectedLines(Position start, Position end) const;
+    std::vector<Line> _getSelectedLines(Position start, Position end) const;
+    std::string getText(Position start, Position end) const;
+    // Every line of a buffer's ring up to its last character, each followed by a line feed.
+    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding) const;
+    std::vector<uint8_t> getBufferAsData(BufferKind kind = BufferKind::active) const; // UTF-8
 
 private:
     void setup(bool isReset);

@@ -44,6 +44,7 @@ TEST(LineRingTest, RecycleReusesTheOldestLineStorage) {
     ring.push(lineOf(U"D", 4)); // rotate once so the start index is not 0
     const CharData* oldest = ring[0].getData().data();
     ring[0].isWrapped = true;
+    ring[0].renderMode = BufferLine::RenderLineMode::doubleWidth;
     int trimmed = 0;
     ring.onTrim = [&](int amount) { trimmed += amount; };
 
@@ -53,6 +54,7 @@ TEST(LineRingTest, RecycleReusesTheOldestLineStorage) {
     EXPECT_EQ(ring[2].getData().data(), oldest); // same cells, no allocation
     EXPECT_EQ(cellsOf(ring[2]), "....");
     EXPECT_TRUE(ring[2].isWrapped); // left to the caller
+    EXPECT_EQ(ring[2].renderMode, BufferLine::RenderLineMode::single);
     EXPECT_EQ(trimmed, 1);
 
     CircularBufferLineList partial = ringOf(5, U"AB");

@@ -325,3 +325,24 @@ TEST(TerminalReset, ResetAfterScrollingStartsAFreshScreen) {
 
 } // namespace
 } // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// Diagnostics stay behind silentLog, so a program cannot write into the output of a
+// host that prints to standard output (the headless tools do).
+TEST(TerminalDiagnostics, NothingReachesStandardOutputWhileSilent) {
+    termtest::RecordingDelegate host;
+    Terminal t(host);
+    ::testing::internal::CaptureStdout();
+    t.feed(std::string_view("\x1b[1'z\x1b[99;99@@\x1b[?1;2$y\x1b" "Z\x1b]999;x\x07\x1b[:m"));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    t.setSilentLog(false);
+    ::testing::internal::CaptureStdout();
+    t.feed(std::string_view("\x1b]999;x\x07"));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Info: Unknown OSC code: 999\n");
+}
+
+} // namespace
+} // namespace tarvik

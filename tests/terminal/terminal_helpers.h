@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "terminal/Terminal.h"
+#include "terminal/TextExtraction.h"
 
 namespace tarvik::termtest {
 
@@ -23,25 +24,7 @@ struct RecordingDelegate : TerminalDelegate {
     void hideCursor(Terminal&) override { ++hides; }
 };
 
-// A line as a selection would copy it: nulls as spaces, nothing for the filler after a
-// wide character, trailing blanks dropped.
-inline std::string rowText(const BufferLine& line) {
-    std::string text;
-    bool afterWide = false;
-    for (const CharData& c : line.getData()) {
-        if (afterWide && c.code() == 0) {
-            afterWide = false;
-            continue;
-        }
-        afterWide = c.width() == 2;
-        if (c.code() == 0)
-            text += ' ';
-        else
-            c.appendCharacter(text);
-    }
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
-}
+using tarvik::rowText;
 
 inline std::vector<std::string> screenText(const Terminal& t) {
     std::vector<std::string> rows;

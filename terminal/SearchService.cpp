@@ -1,0 +1,8 @@
+#include "terminal/SearchService.h"
+
+namespace tarvik {
+
+// Nothing is cached between searches yet, so there is nothing to drop.
+void SearchService::invalidate() {}
+
+} // namespace tarvik
