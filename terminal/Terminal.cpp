@@ -371,7 +371,8 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             if (end - idx == 1)
                 buf.insertCharacter(linked(CharData(curAttr, b, 1), currentLink));
             else
-                buf.insertAsciiRun(data.subspan(idx - putback, end - idx), linked(CharData(curAttr, U' ', 1), currentLink));
+                buf.insertAsciiRun(data.subspan(idx - putback, end - idx),
+                                   linked(CharData(curAttr, U' ', 1), currentLink));
             idx = end;
             continue;
         }
