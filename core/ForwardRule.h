@@ -7,7 +7,7 @@
 
 namespace tarvik {
 
-// One port-forwarding rule; the specification is handed to the engine as it stands.
+// One port-forwarding rule; its text is handed to the engine as it stands.
 struct ForwardRule {
     Uuid id = Uuid::random();
     ForwardKind kind = ForwardKind::local;
