@@ -171,6 +171,10 @@ void Buffer::insertCharacter(const CharData& charData) {
 }
 
 void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
+    // Held in locals: the pen is a reference that might alias the row, and the compiler
+    // would otherwise reload it for every cell written.
+    const Attribute attribute = pen.attribute;
+    const TinyAtom link = pen.payload;
     std::size_t i = 0;
     while (i < bytes.size()) {
         const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
@@ -178,16 +182,17 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
         const int room = std::min(right, line.count() - 1) - x_ + 1;
         // Wrapping, inserting and odd line lengths take the general path, one cell.
         if (insertMode || room <= 0) {
-            CharData cell(pen.attribute, bytes[i++], 1);
-            cell.payload = pen.payload;
+            CharData cell(attribute, bytes[i++], 1);
+            cell.payload = link;
             insertCharacter(cell);
             continue;
         }
         const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
         CharData* cells = line.getData().data() + x_;
         for (std::size_t k = 0; k < take; ++k) {
-            cells[k] = CharData(pen.attribute, bytes[i + k], 1);
-            cells[k].payload = pen.payload;
+            CharData cell(attribute, bytes[i + k], 1);
+            cell.payload = link;
+            cells[k] = cell;
         }
         i += take;
         x_ += static_cast<int>(take);

@@ -61,6 +61,24 @@ std::string CharData::getCharacter() const {
     return text;
 }
 
+std::size_t CharData::copyScalars(std::span<char32_t> out) const {
+    if (out.empty()) return 0;
+    // Spelled as appendCharacter spells it: whatever is no scalar reads as a space.
+    const auto shown = [](char32_t value) { return isScalar(value) ? value : U' '; };
+    if (code_ <= maxSimpleCode) {
+        out[0] = shown(code_ < 0 ? U' ' : static_cast<char32_t>(code_));
+        return 1;
+    }
+    const auto copied = GraphemeTable::shared().copyCluster(code_, out);
+    if (!copied) {
+        out[0] = U' ';
+        return 1;
+    }
+    for (std::size_t i = 0; i < *copied; ++i)
+        out[i] = shown(out[i]);
+    return *copied;
+}
+
 void CharData::appendCharacter(std::string& out) const {
     if (code_ <= maxSimpleCode) {
         appendUtf8(out, code_ < 0 ? U' ' : static_cast<char32_t>(code_));

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -42,6 +44,9 @@ class CharData {
     // scalar or no known cluster yields a space.
     std::string getCharacter() const;
     void appendCharacter(std::string& out) const;
+    // The same grapheme as scalars, copied into `out` (as many as fit) without
+    // allocating; returns how many were copied.
+    std::size_t copyScalars(std::span<char32_t> out) const;
 
     friend constexpr bool operator==(const CharData&, const CharData&) = default;
 

@@ -20,12 +20,6 @@ CircularBufferLineList::CircularBufferLineList(int maxLength, MakeEmpty makeEmpt
     slots_.resize(static_cast<std::size_t>(std::min(maxLength_, initialSlots)));
 }
 
-int CircularBufferLineList::slotIndex(int index) const {
-    const int size = static_cast<int>(slots_.size());
-    const int slot = startIndex_ + index;
-    return slot >= size ? slot - size : slot;
-}
-
 // Callers make sure index < slots_.size() (ensureStorage) before asking for a slot.
 CircularBufferLineList::Slot& CircularBufferLineList::slot(int index) const {
     return slots_[static_cast<std::size_t>(slotIndex(index))];
@@ -43,7 +37,8 @@ void CircularBufferLineList::ensureStorage(int logicalEnd) {
     startIndex_ = 0;
 }
 
-BufferLine& CircularBufferLineList::operator[](int index) {
+// Clamps the index, grows the storage and fills an empty slot as needed.
+BufferLine& CircularBufferLineList::materialize(int index) {
     index = std::clamp(index, 0, maxLength_ - 1);
     ensureStorage(index + 1);
     const int physical = slotIndex(index);

@@ -26,7 +26,15 @@ class CircularBufferLineList {
 
     // Logical line access; an empty slot is filled by makeEmpty on first touch. Indexes
     // are clamped to 0 ..< maxLength; callers keep them below count().
-    BufferLine& operator[](int index);
+    BufferLine& operator[](int index) {
+        // Every run of text and every command looks up its row: a row that already
+        // exists is found inline, everything else takes the general path.
+        if (static_cast<unsigned>(index) < slots_.size()) {
+            Slot& line = slots_[static_cast<std::size_t>(slotIndex(index))];
+            if (line) return *line;
+        }
+        return materialize(index);
+    }
     const BufferLine& operator[](int index) const;
 
     int count() const { return count_; }
@@ -69,7 +77,12 @@ class CircularBufferLineList {
   private:
     using Slot = std::optional<BufferLine>;
 
-    int slotIndex(int index) const;
+    int slotIndex(int index) const {
+        const int size = static_cast<int>(slots_.size());
+        const int slot = startIndex_ + index;
+        return slot >= size ? slot - size : slot;
+    }
+    BufferLine& materialize(int index);
     Slot& slot(int index) const;
     void ensureStorage(int logicalEnd);
     bool holds(const BufferLine& line) const;

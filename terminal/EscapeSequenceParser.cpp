@@ -15,6 +15,19 @@ bool isDigit(uint8_t b) {
     return static_cast<unsigned>(b - '0') < 10u;
 }
 
+// Digits and both separators: what a parameter list is made of once it has started.
+bool isParameterByte(uint8_t b) {
+    return static_cast<unsigned>(b - '0') <= static_cast<unsigned>(';' - '0');
+}
+
+bool isPrivateMarker(uint8_t b) {
+    return b >= '<' && b <= '?';
+}
+
+bool isFinal(uint8_t b) {
+    return b >= 0x40 && b <= 0x7E;
+}
+
 std::string_view asKey(const std::vector<uint8_t>& bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
@@ -33,11 +46,7 @@ int64_t parseInt(std::span<const uint8_t> bytes) {
 
 EscapeSequenceParser::EscapeSequenceParser() : table_(buildVt500TransitionTable()) {
     // Reserved up front so that no byte of a sequence allocates.
-    pars_.reserve(maxParameters + 1);
-    parsTxt_.reserve(maxParameterText);
     collect_.reserve(maxCollect + 1);
-    saved_.pars.reserve(maxParameters + 1);
-    saved_.parsTxt.reserve(maxParameterText);
     saved_.collect.reserve(maxCollect + 1);
     pars_.push_back(0);
 
@@ -52,7 +61,8 @@ EscapeSequenceParser::EscapeSequenceParser() : table_(buildVt500TransitionTable(
 void EscapeSequenceParser::reset() {
     currentState_ = initialState;
     osc_.clear();
-    pars_.assign(1, 0);
+    pars_.clear();
+    pars_.push_back(0);
     collect_.clear();
     oscInPayload_ = false;
     activeDcsHandler_ = nullptr;
@@ -79,9 +89,15 @@ void EscapeSequenceParser::parse(Bytes data) {
                 ++i;
             continue;
         }
-        // Parameter digits of full-screen redraws come next in volume.
-        if (state == S::csiParam && isDigit(code)) {
-            addDigit(code);
+        // CSI sequences come next in volume (colours, cursor moves): the common shape
+        // ESC [ params final is read in one go instead of one table step per byte.
+        if (state == S::ground && code == ESC && i + 1 < n && p[i + 1] == '[') {
+            i = csiSequence(c, i, state);
+            continue;
+        }
+        // Parameters of a sequence cut by the end of the previous chunk.
+        if (state == S::csiParam && isParameterByte(code)) {
+            i = parameterRun(p, i, n) - 1;
             continue;
         }
         // A payload that went on past the previous chunk keeps its meaning: a
@@ -178,6 +194,58 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
     return true;
 }
 
+// The ESC [ at index i in ground state. Does exactly what the table steps would do for
+// the bytes it consumes and returns the index of the last one; anything unusual (an
+// intermediate, a control, the end of the chunk) is left to the table.
+std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserState& state) {
+    const uint8_t* p = c.data.data();
+    const std::size_t n = c.data.size();
+    // ESC and [ each abandon whatever sequence came before; the print side hears of
+    // both, the rest is already clear after the first.
+    flushPrint(c, i);
+    resetSequence(c);
+    if (printStateReset) printStateReset();
+    state = S::csiEntry;
+    std::size_t j = i + 2;
+    if (j < n && isPrivateMarker(p[j])) {
+        addCollect(p[j++]);
+        state = S::csiParam;
+    } else if (j < n && (isDigit(p[j]) || p[j] == ';')) {
+        state = S::csiParam;
+    }
+    if (state == S::csiParam) j = parameterRun(p, j, n);
+    if (j < n && isFinal(p[j])) {
+        state = S::ground;
+        csiDispatch(p[j]);
+        return j;
+    }
+    return j - 1;
+}
+
+// Takes digits and separators from index j on; returns the index of the first other byte.
+std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, std::size_t n) {
+    const std::size_t start = j;
+    int64_t value = pars_.back();
+    for (; j < n; ++j) {
+        const uint8_t b = p[j];
+        if (isDigit(b)) {
+            value = value * 10 + (b - '0');
+            if (value >= parameterLimit) value = 0;
+        } else if (b == ';' || b == ':') {
+            pars_.back() = value;
+            // ':' and ';' both start a new parameter; the difference survives in parsTxt.
+            if (pars_.size() <= maxParameters) pars_.push_back(0);
+            value = 0;
+        } else {
+            break;
+        }
+    }
+    pars_.back() = value;
+    const std::size_t room = maxParameterText - parsTxt_.size();
+    parsTxt_.append(p + start, p + start + std::min(room, j - start));
+    return j;
+}
+
 void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
     if (c.print < 0) return;
     const auto start = static_cast<std::size_t>(c.print);
@@ -201,7 +269,8 @@ void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
 }
 
 void EscapeSequenceParser::resetSequence(Chunk& c) {
-    pars_.assign(1, 0);
+    pars_.clear();
+    pars_.push_back(0);
     if (printStateReset) printStateReset();
     c.dcs = -1;
     osc_.clear();
@@ -349,8 +418,8 @@ void EscapeSequenceParser::addCollect(uint8_t code) {
 
 void EscapeSequenceParser::checkpoint() {
     saved_.state = currentState_;
-    saved_.pars.assign(pars_.begin(), pars_.end());
-    saved_.parsTxt.assign(parsTxt_.begin(), parsTxt_.end());
+    saved_.pars = pars_;
+    saved_.parsTxt = parsTxt_;
     saved_.collect.assign(collect_.begin(), collect_.end());
     saved_.activeDcsHandler = activeDcsHandler_;
     saved_.dcsLength = dcsLength_;
@@ -360,8 +429,8 @@ void EscapeSequenceParser::checkpoint() {
 
 void EscapeSequenceParser::rollback() {
     currentState_ = saved_.state;
-    pars_.assign(saved_.pars.begin(), saved_.pars.end());
-    parsTxt_.assign(saved_.parsTxt.begin(), saved_.parsTxt.end());
+    pars_ = saved_.pars;
+    parsTxt_ = saved_.parsTxt;
     collect_.assign(saved_.collect.begin(), saved_.collect.end());
     activeDcsHandler_ = saved_.activeDcsHandler;
     dcsLength_ = saved_.dcsLength;

@@ -109,6 +109,8 @@ class EscapeSequenceParser {
     std::size_t oscBulk(const Chunk& c, std::size_t i);
     ParserState oscEnd(Chunk& c, uint8_t code, ParserState next);
     void dispatchOsc();
+    std::size_t csiSequence(Chunk& c, std::size_t i, ParserState& state);
+    std::size_t parameterRun(const uint8_t* p, std::size_t j, std::size_t n);
     void csiDispatch(uint8_t final);
     void escDispatch(uint8_t final);
     void dcsHook(uint8_t final);
@@ -123,8 +125,10 @@ class EscapeSequenceParser {
     ParserState currentState_ = initialState;
     OscBuffer osc_;
     // One slot beyond maxParameters absorbs parameters past the bound.
-    std::vector<int64_t> pars_;
-    std::vector<uint8_t> parsTxt_;
+    using ParameterList = FixedVector<int64_t, maxParameters + 1>;
+    using ParameterText = FixedVector<uint8_t, maxParameterText>;
+    ParameterList pars_;
+    ParameterText parsTxt_;
     std::vector<uint8_t> collect_;
     DcsHandler* activeDcsHandler_ = nullptr;
     std::size_t dcsLength_ = 0; // DCS data delivered since the hook
@@ -133,8 +137,8 @@ class EscapeSequenceParser {
     // State at the start of the chunk, restored when an error handler aborts.
     struct Saved {
         ParserState state = initialState;
-        std::vector<int64_t> pars;
-        std::vector<uint8_t> parsTxt;
+        ParameterList pars;
+        ParameterText parsTxt;
         std::vector<uint8_t> collect;
         DcsHandler* activeDcsHandler = nullptr;
         std::size_t dcsLength = 0;

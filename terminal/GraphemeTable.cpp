@@ -1,5 +1,7 @@
 #include "terminal/GraphemeTable.h"
 
+#include <algorithm>
+
 namespace tarvik {
 
 GraphemeTable& GraphemeTable::shared() {
@@ -8,23 +10,36 @@ GraphemeTable& GraphemeTable::shared() {
 }
 
 std::optional<std::int32_t> GraphemeTable::codeFor(std::u32string_view cluster) {
-    std::u32string key(cluster.substr(0, maxClusterLength));
+    const std::u32string_view key = cluster.substr(0, maxClusterLength);
     std::lock_guard lock(mutex_);
     if (auto found = charToIndexMap_.find(key); found != charToIndexMap_.end()) return found->second;
     if (indexToCharMap_.size() >= capacity_) return std::nullopt;
     const auto code =
         static_cast<std::int32_t>(firstCode + static_cast<std::int64_t>(indexToCharMap_.size()));
-    indexToCharMap_.push_back(key);
-    charToIndexMap_.emplace(std::move(key), code);
+    indexToCharMap_.emplace_back(key);
+    charToIndexMap_.emplace(indexToCharMap_.back(), code);
     return code;
+}
+
+const std::u32string* GraphemeTable::find(std::int32_t code) const {
+    if (code < firstCode) return nullptr;
+    const auto index = static_cast<std::size_t>(code - firstCode);
+    return index < indexToCharMap_.size() ? &indexToCharMap_[index] : nullptr;
 }
 
 std::optional<std::u32string> GraphemeTable::clusterFor(std::int32_t code) const {
     std::lock_guard lock(mutex_);
-    if (code < firstCode) return std::nullopt;
-    const auto index = static_cast<std::size_t>(code - firstCode);
-    if (index >= indexToCharMap_.size()) return std::nullopt;
-    return indexToCharMap_[index];
+    if (const auto* cluster = find(code)) return *cluster;
+    return std::nullopt;
+}
+
+std::optional<std::size_t> GraphemeTable::copyCluster(std::int32_t code, std::span<char32_t> out) const {
+    std::lock_guard lock(mutex_);
+    const auto* cluster = find(code);
+    if (!cluster) return std::nullopt;
+    const std::size_t n = std::min(cluster->size(), out.size());
+    std::copy_n(cluster->begin(), n, out.begin());
+    return n;
 }
 
 std::size_t GraphemeTable::size() const {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -35,12 +36,30 @@ class GraphemeTable {
     std::optional<std::int32_t> codeFor(std::u32string_view cluster);
     // The cluster behind a code; none for codes the table never handed out.
     std::optional<std::u32string> clusterFor(std::int32_t code) const;
+    // The same scalars copied into `out` (as many as fit) with no allocation; the
+    // number copied, or none for codes the table never handed out.
+    std::optional<std::size_t> copyCluster(std::int32_t code, std::span<char32_t> out) const;
     std::size_t size() const;
 
   private:
+    // Looking a known cluster up by view builds no key string: combining marks on the
+    // screen mostly repeat clusters the table already holds. Clusters are a few
+    // scalars long, so a multiplicative hash over whole scalars beats hashing bytes.
+    struct ViewHash {
+        using is_transparent = void;
+        std::size_t operator()(std::u32string_view text) const noexcept {
+            std::uint64_t hash = text.size();
+            for (char32_t c : text)
+                hash = (hash ^ c) * 0x9E3779B97F4A7C15ull;
+            return static_cast<std::size_t>(hash ^ hash >> 32);
+        }
+    };
+
+    const std::u32string* find(std::int32_t code) const;
+
     mutable std::mutex mutex_;
     std::size_t capacity_;
-    std::unordered_map<std::u32string, std::int32_t> charToIndexMap_;
+    std::unordered_map<std::u32string, std::int32_t, ViewHash, std::equal_to<>> charToIndexMap_;
     std::vector<std::u32string> indexToCharMap_; // slot i holds code firstCode + i
 };
 

@@ -1,10 +1,47 @@
 #pragma once
 
+#include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 
 namespace tarvik {
+
+// A list with fixed, inline room. The parser keeps its sequence state in these so
+// that no byte of a sequence meets a capacity check or the allocator; callers keep
+// within N. Assignment copies only the elements in use.
+template <typename T, std::size_t N> class FixedVector {
+  public:
+    FixedVector() = default;
+    FixedVector(const FixedVector& other) { *this = other; }
+    FixedVector& operator=(const FixedVector& other) {
+        size_ = other.size_;
+        std::copy(other.items_.begin(), other.items_.begin() + size_, items_.begin());
+        return *this;
+    }
+
+    static constexpr std::size_t capacity() { return N; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    T* data() { return items_.data(); }
+    const T* data() const { return items_.data(); }
+    T& operator[](std::size_t i) { return items_[i]; }
+    T& back() { return items_[size_ - 1]; }
+    operator std::span<const T>() const { return {items_.data(), size_}; }
+
+    void clear() { size_ = 0; }
+    void push_back(T value) { items_[size_++] = value; }
+    void append(const T* first, const T* last) {
+        std::copy(first, last, items_.begin() + size_);
+        size_ += static_cast<std::size_t>(last - first);
+    }
+
+  private:
+    std::array<T, N> items_;
+    std::size_t size_ = 0;
+};
 
 // Raw values index the transition table, so they must stay below 16 (one nibble).
 enum class ParserState : uint8_t {

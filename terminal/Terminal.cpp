@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "terminal/GraphemeTable.h"
 #include "terminal/TerminalHandlers.h"
 #include "terminal/UnicodeUtil.h"
 
@@ -55,19 +56,30 @@ int decodeUtf8(const uint8_t* bytes, int length, char32_t* out) {
     return produced;
 }
 
-std::u32string decodeAll(const std::string& utf8) {
-    std::u32string out;
-    const auto* p = reinterpret_cast<const uint8_t*>(utf8.data());
-    const int n = static_cast<int>(utf8.size());
-    for (int i = 0; i < n;) {
-        const int need = p[i] < 0x80 ? 1 : std::max<int>(1, leadLength[p[i]]);
-        char32_t tmp[4];
-        const int len = std::min(need, n - i);
-        const int produced = decodeUtf8(p + i, len, tmp);
-        out.append(tmp, tmp + produced);
-        i += len;
+// Decodes one complete sequence whose length its lead byte gave (2 to 4), provided it
+// is well formed: the common case, worth sparing the lenient decoder's byte loop.
+// False leaves anything malformed to decodeUtf8.
+inline bool decodeWellFormed(const uint8_t* bytes, int length, char32_t& out) {
+    const uint8_t lead = bytes[0];
+    // The second byte's range excludes overlong forms, surrogates and values past U+10FFFF.
+    const uint8_t lo = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const uint8_t hi = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    if (bytes[1] < lo || bytes[1] > hi) return false;
+    const auto tail = [bytes](int i) { return char32_t(bytes[i] & 0x3F); };
+    const auto isTail = [bytes](int i) { return (bytes[i] & 0xC0) == 0x80; };
+    switch (length) {
+    case 2:
+        out = char32_t(lead & 0x1F) << 6 | tail(1);
+        return true;
+    case 3:
+        if (!isTail(2)) return false;
+        out = char32_t(lead & 0x0F) << 12 | tail(1) << 6 | tail(2);
+        return true;
+    default:
+        if (!isTail(2) || !isTail(3)) return false;
+        out = char32_t(lead & 0x07) << 18 | tail(1) << 12 | tail(2) << 6 | tail(3);
+        return true;
     }
-    return out;
 }
 
 bool isOneGrapheme(std::u32string_view scalars) {
@@ -398,9 +410,19 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             updateRange(buffer_->y());
             return;
         }
-        uint8_t bytes[4];
-        for (int k = 0; k < n; ++k) bytes[k] = byteAt(idx + k);
+        // A sequence lies whole in `data` unless it began in the held bytes.
+        uint8_t joined[4];
+        const uint8_t* bytes = joined;
+        if (idx >= putback)
+            bytes = data.data() + (idx - putback);
+        else
+            for (int k = 0; k < n; ++k) joined[k] = byteAt(idx + k);
         idx += n;
+        char32_t scalar;
+        if (decodeWellFormed(bytes, n, scalar)) {
+            printCluster(std::span<const char32_t>(&scalar, 1));
+            continue;
+        }
         char32_t scalars[4];
         const int produced = decodeUtf8(bytes, n, scalars);
         // Only the first grapheme is kept; bytes the decoder turned into further
@@ -422,15 +444,17 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
 }
 
 void Terminal::printCluster(std::span<const char32_t> cluster) {
-    if (UnicodeUtil::combiningClass(cluster[0]) != 0 && combineWithLastCell(cluster)) return;
-    if (cluster.size() == 1 && cluster[0] == 0x200D) return;
-    int width = 0;
-    for (char32_t c : cluster) width = std::max(width, UnicodeUtil::columnWidth(c));
-    if (cluster.size() == 1)
-        buffer_->insertCharacter(linked(CharData(curAttr, cluster[0], width), currentLink));
-    else
-        buffer_->insertCharacter(
-            linked(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width), currentLink));
+    const auto first = UnicodeUtil::printProperties(cluster[0]);
+    if (first.combines && combineWithLastCell(cluster)) return;
+    if (cluster.size() == 1) {
+        if (cluster[0] == 0x200D) return;
+        buffer_->insertCharacter(linked(CharData(curAttr, cluster[0], first.width), currentLink));
+        return;
+    }
+    int width = first.width;
+    for (char32_t c : cluster.subspan(1)) width = std::max(width, UnicodeUtil::columnWidth(c));
+    buffer_->insertCharacter(
+        linked(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width), currentLink));
 }
 
 // A combining mark joins the cell written last, provided the screen has not changed
@@ -443,10 +467,17 @@ bool Terminal::combineWithLastCell(std::span<const char32_t> cluster) {
     BufferLine& line = buf.lines()[last->line];
     const int col = std::min(last->col, cols_ - 1);
     CharData& cell = line[col];
-    std::u32string combined = decodeAll(cell.getCharacter());
-    combined.append(cluster.begin(), cluster.end());
-    if (!isOneGrapheme(combined)) return false;
-    cell.setValue(combined, cell.width());
+    // Every mark on the screen passes here, so the cluster is put together on the
+    // stack: a cell holds at most the table's longest cluster, and one decoded
+    // sequence adds at most four scalars.
+    std::array<char32_t, GraphemeTable::maxClusterLength + 4> combined;
+    const std::size_t held =
+        cell.copyScalars(std::span<char32_t>(combined).first(GraphemeTable::maxClusterLength));
+    const std::size_t added = std::min(cluster.size(), combined.size() - held);
+    std::copy_n(cluster.begin(), added, combined.begin() + held);
+    const std::u32string_view text(combined.data(), held + added);
+    if (!isOneGrapheme(text)) return false;
+    cell.setValue(text, cell.width());
     // While the user looks at the history the cell may lie below the view: then there
     // is no visible row to redraw.
     const int row = last->line - buf.yDisp();

@@ -1,6 +1,7 @@
 // Graphic rendition of new cells, the palette and the dynamic colours.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,14 +19,21 @@ using CellColor = Attribute::Color;
 
 // The separator that followed each parameter as received. A ':' joins sub-parameters to
 // the parameter before them: they belong to it and are never read as codes of their own.
+//
+// Nearly every SGR uses ';' only; then nothing is recorded and no table is built, since
+// this runs once per colour change in coloured output.
 class Separators {
   public:
-    explicit Separators(Bytes text) {
+    explicit Separators(Bytes text) : colons_(!text.empty() && std::memchr(text.data(), ':', text.size())) {
+        if (!colons_) return;
+        after_.fill(0);
         std::size_t k = 0;
         for (uint8_t c : text)
             if ((c == ':' || c == ';') && k < after_.size()) after_[k++] = c;
     }
-    bool joined(std::size_t parameter) const { return parameter < after_.size() && after_[parameter] == ':'; }
+    bool joined(std::size_t parameter) const {
+        return colons_ && parameter < after_.size() && after_[parameter] == ':';
+    }
     // The last parameter of the group that starts at `first`.
     std::size_t groupEnd(std::size_t first, std::size_t size) const {
         std::size_t end = first;
@@ -35,7 +43,9 @@ class Separators {
     }
 
   private:
-    std::array<uint8_t, EscapeSequenceParser::maxParameters + 1> after_{};
+    bool colons_;
+    // Left uninitialised without colons: never read then.
+    std::array<uint8_t, EscapeSequenceParser::maxParameters + 1> after_;
 };
 
 uint8_t component(int64_t value) {
@@ -170,7 +180,8 @@ void cmdCharAttributes(Terminal& t, Params p, Bytes collect) {
         t.curAttr = CharData::defaultAttr;
         return;
     }
-    Attribute a = t.curAttr;
+    // Edited in place: nothing reads the pen before the list is done.
+    Attribute& a = t.curAttr;
     const Separators separators(t.parser().parsTxt());
     for (std::size_t i = 0; i < p.size(); ++i) {
         const int64_t code = p[i];
@@ -190,7 +201,6 @@ void cmdCharAttributes(Terminal& t, Params p, Bytes collect) {
             t.log("Unknown SGR attribute: " + std::to_string(code) + " " + listText(p));
         i = end;
     }
-    t.curAttr = a;
 }
 
 // ----- colour commands ------------------------------------------------------------------------

@@ -2,6 +2,12 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
 namespace tarvik::UnicodeUtil {
 
 namespace {
@@ -63,15 +69,77 @@ constexpr Interval emoji[] = {
     {0x1FA90, 0x1FABD}, {0x1FABF, 0x1FAC5}, {0x1FACE, 0x1FADB}, {0x1FAE0, 0x1FAE8}, {0x1FAF0, 0x1FAF8},
 };
 
-bool isEastAsianWide(char32_t c) {
-    return (c >= 0x1100 && c <= 0x115F) || c == 0x2329 || c == 0x232A ||
-           (c >= 0x2E80 && c <= 0xA4CF && c != 0x303F) || (c >= 0xAC00 && c <= 0xD7A3) ||
-           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE10 && c <= 0xFE19) || (c >= 0xFE30 && c <= 0xFE6F) ||
-           (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x2FFFD) ||
-           (c >= 0x30000 && c <= 0x3FFFD);
-}
+// East-Asian wide and fullwidth ranges; the ideographic half fill space U+303F
+// stays narrow.
+constexpr Interval eastAsianWide[] = {
+    {0x1100, 0x115F}, {0x2329, 0x232A}, {0x2E80, 0x303E},   {0x3040, 0xA4CF},
+    {0xAC00, 0xD7A3}, {0xF900, 0xFAFF}, {0xFE10, 0xFE19},   {0xFE30, 0xFE6F},
+    {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+};
 
 constexpr char32_t maxScalar = 0x10FFFF;
+
+// Every printed non-ASCII scalar needs its width and whether it combines, and
+// searching the ranges and the Unicode database for each one would be the slowest
+// part of printing such text. This table answers both in one look-up: one byte per
+// scalar, in blocks of 256 shared where identical (whole ideograph blocks are alike),
+// small enough to stay in cache.
+class PropertyTable {
+  public:
+    static constexpr std::uint8_t widthMask = 0x03;
+    static constexpr std::uint8_t combinesBit = 0x04;
+
+    PropertyTable() {
+        const std::vector<std::uint8_t> flat = flatTable();
+        std::unordered_map<std::string_view, std::uint16_t> seen;
+        for (std::size_t block = 0; block < index_.size(); ++block) {
+            const std::string_view bytes(reinterpret_cast<const char*>(flat.data()) + block * blockSize,
+                                         blockSize);
+            const auto [it, added] = seen.try_emplace(bytes, static_cast<std::uint16_t>(seen.size()));
+            if (added)
+                blocks_.insert(blocks_.end(), flat.begin() + block * blockSize,
+                               flat.begin() + (block + 1) * blockSize);
+            index_[block] = it->second;
+        }
+    }
+
+    std::uint8_t operator[](char32_t scalar) const {
+        return blocks_[std::size_t{index_[scalar / blockSize]} * blockSize + scalar % blockSize];
+    }
+
+  private:
+    static constexpr std::size_t blockSize = 256;
+
+    // Filled range by range in the order columnWidthBySearch decides, later ranges
+    // overriding earlier ones.
+    static std::vector<std::uint8_t> flatTable() {
+        std::vector<std::uint8_t> flat(maxScalar + 1, 1);
+        const auto fill = [&flat](std::span<const Interval> table, std::uint8_t width) {
+            for (auto [first, last] : table)
+                std::fill(flat.begin() + first, flat.begin() + last + 1, width);
+        };
+        fill(emoji, 2);
+        fill(eastAsianWide, 2);
+        fill(combining, 0);
+        fill(std::array<Interval, 2>{{{0x00, 0x1F}, {0x7F, 0xA0}}}, 0);
+        for (char32_t c = 0; c <= maxScalar; ++c)
+            if (utf8proc_get_property(static_cast<utf8proc_int32_t>(c))->combining_class != 0)
+                flat[c] |= combinesBit;
+        return flat;
+    }
+
+    std::array<std::uint16_t, (maxScalar + 1) / blockSize> index_{};
+    std::vector<std::uint8_t> blocks_;
+};
+
+const PropertyTable& propertyTable() {
+    static const PropertyTable table;
+    return table;
+}
+
+bool isEastAsianWide(char32_t c) {
+    return inTable(eastAsianWide, c);
+}
 
 } // namespace
 
@@ -100,6 +168,16 @@ bool inTable(std::span<const Interval> table, char32_t scalar) {
 }
 
 int columnWidth(char32_t scalar) {
+    return printProperties(scalar).width;
+}
+
+PrintProperties printProperties(char32_t scalar) {
+    if (scalar > maxScalar) return {1, false};
+    const std::uint8_t bits = propertyTable()[scalar];
+    return {bits & PropertyTable::widthMask, (bits & PropertyTable::combinesBit) != 0};
+}
+
+int columnWidthBySearch(char32_t scalar) {
     if (scalar < 0x20) return 0;
     if (scalar < 0x7F) return 1;
     if (scalar <= 0xA0) return 0;

@@ -15,6 +15,19 @@ struct Interval {
 // Columns a scalar occupies on the screen: 0 for controls and combining
 // marks, 2 for East-Asian wide characters and emoji shown as pictures, else 1.
 int columnWidth(char32_t scalar);
+// The same answer found by searching the range tables; the fast table is built
+// from it and must agree with it for every value.
+int columnWidthBySearch(char32_t scalar);
+
+// What the printing path needs to know of a scalar: its columns and whether it
+// has a non-zero combining class (and so may join the cell written before it).
+struct PrintProperties {
+    int width;
+    bool combines;
+};
+// One table look-up for any value; values beyond Unicode print one column wide
+// and never combine.
+PrintProperties printProperties(char32_t scalar);
 
 // Zero-width characters: non-spacing and enclosing marks, format characters
 // except the soft hyphen, Hangul medial vowels and final consonants, and the

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "terminal/CharData.h"
+#include "terminal/GraphemeTable.h"
+#include "terminal/Terminal.h"
+#include "terminal_helpers.h"
+
+namespace tarvik {
+namespace {
+
+using termtest::RecordingDelegate;
+
+TerminalOptions smallScreen() {
+    TerminalOptions o;
+    o.cols = 10;
+    o.rows = 3;
+    return o;
+}
+
+std::u32string scalarsOf(const CharData& cell) {
+    std::array<char32_t, GraphemeTable::maxClusterLength> out{};
+    return std::u32string(out.data(), cell.copyScalars(out));
+}
+
+// Well-formed sequences take a direct decoder; these sit on the edges of its byte
+// ranges, where an off-by-one would print a wrong character or accept a forbidden one.
+TEST(PrintPath, DecodesAtTheEdgesOfEveryByteRange) {
+    struct Case {
+        const char* bytes;
+        char32_t shown;
+        int width;
+    };
+    const Case cases[] = {
+        {"\xC2\x80", 0x80, 0},             // smallest two-byte value, a C1 control: no column
+        {"\xDF\xBF", 0x7FF, 1},            // largest two-byte value
+        {"\xC2\xC0", 0xFFFD, 1},           // second byte is no continuation
+        {"\xE0\xA0\x80", 0x800, 1},        // smallest three-byte value
+        {"\xE0\x9F\xBF", 0xFFFD, 1},       // overlong
+        {"\xED\x9F\xBF", 0xD7FF, 1},       // last scalar before the surrogates
+        {"\xED\xA0\x80", 0xFFFD, 1},       // a surrogate
+        {"\xEF\xBF\xBD", 0xFFFD, 1},       // the replacement character itself
+        {"\xE4\xB8\x41", 0xFFFD, 1},       // third byte is no continuation
+        {"\xF0\x90\x80\x80", 0x10000, 1},  // smallest four-byte value
+        {"\xF0\x8F\xBF\xBF", 0xFFFD, 1},   // overlong
+        {"\xF4\x8F\xBF\xBF", 0x10FFFF, 1}, // largest scalar
+        {"\xF4\x90\x80\x80", 0xFFFD, 1},   // beyond Unicode
+        {"\xF0\x9F\x98\x80", 0x1F600, 2},  // emoji, two columns
+        {"\xF0\x9F\x98\xC0", 0xFFFD, 1},   // fourth byte is no continuation
+    };
+    for (const Case& c : cases) {
+        RecordingDelegate host;
+        Terminal t(host, smallScreen());
+        t.feed(std::string_view(c.bytes));
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(scalarsOf(*t.getCharData(0, 0)), std::u32string(1, c.shown));
+        EXPECT_EQ(t.getCharData(0, 0)->width(), c.width);
+    }
+}
+
+// Marks join the previous cell through a fixed buffer sized for the longest cluster
+// the table keeps; these runs join onto stored clusters, fill the buffer and overflow it.
+TEST(PrintPath, CombiningMarksJoinTheCellWrittenLast) {
+    struct Case {
+        char32_t base;
+        int marks;
+        std::size_t expectedLength;
+        int width;
+    };
+    const Case cases[] = {
+        {U'e', 1, 2, 1},
+        {U'e', 2, 3, 1},                                // onto a cluster already in the table
+        {U'e', 31, GraphemeTable::maxClusterLength, 1}, // exactly fills a cluster
+        {U'e', 60, GraphemeTable::maxClusterLength, 1}, // further marks are dropped
+        {U'\u4E2D', 1, 2, 2},                           // a wide cell stays wide
+    };
+    for (const Case& c : cases) {
+        RecordingDelegate host;
+        Terminal t(host, smallScreen());
+        std::string text;
+        appendUtf8(text, c.base);
+        for (int i = 0; i < c.marks; ++i)
+            text += "\xCC\x81";
+        t.feed(std::string_view(text));
+        SCOPED_TRACE(text);
+        const std::u32string cell = scalarsOf(*t.getCharData(0, 0));
+        EXPECT_EQ(cell.size(), c.expectedLength);
+        EXPECT_EQ(cell.front(), c.base);
+        EXPECT_EQ(cell.back(), U'\u0301');
+        EXPECT_EQ(t.getCharData(0, 0)->width(), c.width);
+    }
+}
+
+// copyScalars must spell a cell exactly as getCharacter does, odd codes included.
+TEST(PrintPath, CopyScalarsMatchesGetCharacter) {
+    CharData cells[6];
+    cells[1].setValue(U'a', 1);
+    cells[2].setValue(static_cast<char32_t>(0xD800), 1);
+    cells[3].setValue(static_cast<char32_t>(0x110000), 1);
+    cells[4].setValue(U"a\u0301\u0302", 1);
+    cells[5].setValue(U"\U0001F1E9\U0001F1EA", 2);
+    for (const CharData& cell : cells) {
+        std::string spelled;
+        for (char32_t s : scalarsOf(cell))
+            appendUtf8(spelled, s);
+        EXPECT_EQ(spelled, cell.getCharacter());
+    }
+    std::array<char32_t, 2> small{};
+    EXPECT_EQ(cells[4].copyScalars(small), 2u); // truncated to the room given
+    EXPECT_EQ(cells[4].copyScalars(std::span<char32_t>()), 0u);
+}
+
+TEST(PrintPath, GraphemeTableCopiesWithoutAllocating) {
+    GraphemeTable table(4);
+    const auto code = table.codeFor(U"o\u0308\u0304");
+    ASSERT_TRUE(code);
+    std::array<char32_t, 2> two{};
+    EXPECT_EQ(table.copyCluster(*code, two), 2u);
+    EXPECT_EQ(std::u32string(two.data(), 2), U"o\u0308");
+    EXPECT_FALSE(table.copyCluster(*code + 1, two));
+    EXPECT_FALSE(table.copyCluster(5, two));
+    // A lookup by a view of an existing cluster returns its code and adds nothing.
+    const std::u32string again = U"o\u0308\u0304";
+    EXPECT_EQ(table.codeFor(std::u32string_view(again)), code);
+    EXPECT_EQ(table.size(), 1u);
+}
+
+} // namespace
+} // namespace tarvik
