@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "terminal/GraphemeTable.h"
+#include "terminal/DiagnosticText.h"
 #include "terminal/TerminalHandlers.h"
 #include "terminal/UnicodeUtil.h"
 
@@ -98,14 +99,6 @@ inline CharData linked(CharData cell, TinyAtom link) {
 
 std::string bytesText(std::span<const uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-template <typename T> std::string listText(std::span<const T> values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i) out += ", ";
-        out += std::to_string(values[i]);
-    }
-    return out + "]";
-}
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "terminal/DiagnosticText.h"
 #include "terminal/Terminal.h"
 #include "terminal/TerminalHandlers.h"
 
@@ -88,14 +89,6 @@ ExtendedColor parseExtendedColor(Params p, const Separators& separators, std::si
     }
 }
 
-std::string listText(Params values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i) out += ", ";
-        out += std::to_string(values[i]);
-    }
-    return out + "]";
-}
 
 // Applies one code that is neither a colour selector nor extended; false when unknown.
 bool applySimple(Attribute& a, int64_t code) {

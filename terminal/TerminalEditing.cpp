@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "terminal/DiagnosticText.h"
 #include "terminal/Terminal.h"
 #include "terminal/TerminalHandlers.h"
 #include "terminal/UnicodeUtil.h"
@@ -39,14 +40,6 @@ bool collected(Bytes collect, std::string_view expected) {
     return std::equal(collect.begin(), collect.end(), expected.begin(), expected.end());
 }
 
-std::string listText(Params values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i) out += ", ";
-        out += std::to_string(values[i]);
-    }
-    return out + "]";
-}
 
 // Margins only bind while left/right margin mode is on; values left over from an earlier
 // DECSLRM, or from a wider screen, never reach past the screen.

@@ -9,6 +9,7 @@
 #include <utf8proc.h>
 
 #include "terminal/Base64.h"
+#include "terminal/DiagnosticText.h"
 #include "terminal/Terminal.h"
 #include "terminal/TerminalEditing.h"
 #include "terminal/TerminalHandlers.h"
@@ -25,12 +26,6 @@ std::string_view view(Bytes bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-std::string listText(Params values) {
-    std::string out = "[";
-    for (std::size_t i = 0; i < values.size(); ++i)
-        out += (i ? ", " : "") + std::to_string(values[i]);
-    return out + "]";
-}
 
 bool isValidUtf8(Bytes bytes) {
     const auto* p = bytes.data();
@@ -365,7 +360,7 @@ void cmdWindowOptions(Terminal& t, Params p, Bytes collect) {
         return;
     }
     if (sizeReport(t, p) || titleStack(t, p)) return;
-    t.log("Info: Unhandled Window command: " + listText(p));
+    if (!t.silentLog()) t.log("Info: Unhandled Window command: " + listText(p));
 }
 
 // ----- OSC -------------------------------------------------------------------------------------
