@@ -13,6 +13,12 @@ packages=(
   openssh-client openssh-server
   clang libclang-rt-14-dev
   tmux vim less
+  python3-paramiko
+  libtsm-dev
+  libssl-dev libargon2-dev
+  qt6-qpa-plugins xvfb xauth x11-utils imagemagick
+  fonts-dejavu-core fonts-noto-color-emoji
+  desktop-file-utils appstream lintian dpkg-dev
 )
 
 missing=()
