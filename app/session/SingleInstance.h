@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QLocalServer;
+
+namespace tarvik {
+
+// One Tarvik per user and display: a second start hands its request (show the
+// configuration window, or run a program in a local terminal) to the running
+// instance over a local socket in $XDG_RUNTIME_DIR and exits.
+class SingleInstance : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit SingleInstance(QObject* parent = nullptr);
+    ~SingleInstance() override;
+
+    // The socket for this user and display.
+    static QString socketPath();
+
+    // Sends `request` to a running instance; false when none answers in time.
+    static bool handOver(const QStringList& request, int timeoutMs = 2000);
+
+    // Starts answering later starts. A socket left by an instance that died is
+    // replaced; false when the socket cannot be made (the app still runs alone).
+    bool listen();
+
+  signals:
+    // An empty request means "bring the configuration window forward".
+    void requested(const QStringList& request);
+
+  private:
+    void accept();
+
+    std::unique_ptr<QLocalServer> server_;
+};
+
+} // namespace tarvik
