@@ -63,6 +63,7 @@ class PointerHandler {
 
   private:
     bool reportsPresses() const;
+    bool reportsReleases() const;
     void previewLink(double x, double y);
 
     TerminalViewCore* view_;
