@@ -118,6 +118,7 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     PaintStyle paintStyle() const;
     PointerEvent pointerEvent(const QMouseEvent& event, int clickCount) const;
     int countClick(const QMouseEvent& event);
+    void press(QMouseEvent& event, int clicks);
     bool reportsPointer() const;
     void publishSelection();
     void updateBlink();
