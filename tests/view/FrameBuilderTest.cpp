@@ -327,3 +327,20 @@ TEST(CellMetricsTest, FromFontNumbers) {
 
 } // namespace
 } // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST(DisplaySchedulerTest, AnUpdateAfterTheViewIsGoneDoesNothing) {
+    viewtest::FakeTimer timer;
+    int updates = 0;
+    {
+        DisplayScheduler scheduler(timer, [&] { ++updates; });
+        scheduler.queuePendingDisplay();
+    }
+    timer.runAll();
+    EXPECT_EQ(updates, 0);
+}
+
+} // namespace
+} // namespace tarvik
