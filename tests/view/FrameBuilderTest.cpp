@@ -192,6 +192,7 @@ const SpanCase spanCases[] = {
     {"MultiRow", {7, 1}, {3, 3}, {{}, {7, 10}, {0, 10}, {0, 3}, {}}},
     {"MultiRowEndingOnTheLastColumn", {7, 1}, {9, 3}, {{}, {7, 10}, {0, 10}, {0, 10}, {}}},
     {"Reversed", {3, 3}, {7, 1}, {{}, {7, 10}, {0, 10}, {0, 3}, {}}},
+    {"NothingSelectedAtTheLastColumn", {9, 2}, {9, 2}, {{}, {}, {}, {}, {}}},
     {"EmptyEndRowPrefix", {4, 0}, {0, 2}, {{4, 10}, {0, 10}, {}, {}, {}}},
 };
 
