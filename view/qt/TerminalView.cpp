@@ -1,6 +1,8 @@
 #include "view/qt/TerminalView.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
@@ -127,6 +129,13 @@ void TerminalView::resizeToGrid(int cols, int rows) {
     resize(sizeForGrid(cols, rows));
     layoutChildren();
     core_->processSizeChange(viewWidth(), viewHeight());
+}
+
+bool TerminalView::openLink(const std::string& link) {
+    // Tolerant parsing percent-encodes what a URL may not contain as it stands.
+    const QUrl url(QString::fromStdString(link), QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return false;
+    return QDesktopServices::openUrl(url);
 }
 
 QSize TerminalView::sizeHint() const { return sizeForGrid(80, 24); }
