@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace tarvik {
 
 // Runs a task later on the view's thread (the widget uses a single-shot timer; tests
-// keep the task and run it when they choose).
+// keep the task and run it when they choose). A task that runs after its scheduler is
+// gone does nothing.
 class DisplayTimer {
   public:
     virtual ~DisplayTimer() = default;
@@ -21,6 +23,8 @@ class DisplayScheduler {
 
     DisplayScheduler(DisplayTimer& timer, std::function<void()> updateDisplay)
         : timer_(&timer), updateDisplay_(std::move(updateDisplay)) {}
+    DisplayScheduler(const DisplayScheduler&) = delete;
+    DisplayScheduler& operator=(const DisplayScheduler&) = delete;
 
     void queuePendingDisplay();
     bool pendingDisplay() const { return pending_; }
@@ -29,6 +33,7 @@ class DisplayScheduler {
     DisplayTimer* timer_;
     std::function<void()> updateDisplay_;
     bool pending_ = false;
+    std::shared_ptr<DisplayScheduler*> self_ = std::make_shared<DisplayScheduler*>(this);
 };
 
 } // namespace tarvik

@@ -147,7 +147,7 @@ SelectionSpan FrameBuilder::selectionSpan(const SelectionService& selection, int
     Position start = selection.start;
     Position end = selection.end;
     if (Position::compare(start, end) == Position::Ordering::after) std::swap(start, end);
-    if (lineIndex < start.row || lineIndex > end.row) return {};
+    if (start == end || lineIndex < start.row || lineIndex > end.row) return {};
     SelectionSpan span{0, cols};
     if (lineIndex == start.row) span.startCol = start.col;
     if (lineIndex == end.row) span.endCol = end.col;

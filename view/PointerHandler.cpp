@@ -59,6 +59,8 @@ bool PointerHandler::mouseDown(const PointerEvent& event) {
                   static_cast<int>(hit.pixelX), static_cast<int>(hit.pixelY));
         return true;
     }
+    // Only the primary button selects; the others are the widget's (middle-click paste).
+    if (event.button != PointerButton::left) return false;
     view_->surface().takeFocus();
     SelectionService& selection = view_->selection();
     const Position at{hit.grid.col, hit.grid.row + terminal.buffer().yDisp()};
@@ -86,6 +88,7 @@ bool PointerHandler::mouseDragged(const PointerEvent& event) {
                    static_cast<int>(hit.pixelX), static_cast<int>(hit.pixelY));
         return true;
     }
+    if (event.button != PointerButton::left) return false;
     SelectionService& selection = view_->selection();
     if (!selection.active()) selection.startSelection();
     selection.dragExtend(Position{hit.grid.col, hit.grid.row + terminal.buffer().yDisp()});

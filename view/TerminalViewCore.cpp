@@ -9,6 +9,16 @@
 
 namespace tarvik {
 
+namespace {
+
+int gridCount(double length, double cellLength) {
+    const double count = std::floor(length / cellLength);
+    if (!(count > 0)) return 0;
+    return count > 100000 ? 100000 : static_cast<int>(count);
+}
+
+} // namespace
+
 TerminalViewCore::TerminalViewCore(TerminalViewDelegate& host, ViewSurface& surface, DisplayTimer& timer,
                                    TerminalOptions terminalOptions)
     : host_(&host), surface_(&surface), keyboard_(*this), pointer_(*this), scroller_(*this),
@@ -75,8 +85,8 @@ void TerminalViewCore::setFontMetrics(const FontMetrics& font) {
     cell_ = computeFontDimensions(font);
     frame_.cell = cell_;
     selection_->setActive(false);
-    const int cols = static_cast<int>(surface_->viewWidth() / cell_.width);
-    const int rows = static_cast<int>(surface_->viewHeight() / cell_.height);
+    const int cols = gridCount(surface_->viewWidth(), cell_.width);
+    const int rows = gridCount(surface_->viewHeight(), cell_.height);
     if (cols > 0 && rows > 0) terminal_->resize(cols, rows);
     terminal_->updateFullScreen();
     surface_->caretChanged();
@@ -84,8 +94,10 @@ void TerminalViewCore::setFontMetrics(const FontMetrics& font) {
 }
 
 bool TerminalViewCore::processSizeChange(double width, double height) {
-    const int rows = static_cast<int>(std::floor(height / cell_.height));
-    const int cols = static_cast<int>(std::floor((width - surface_->scrollBarWidth()) / cell_.width));
+    // Compared at the terminal's smallest size, so a view too small for it does not
+    // announce the same size again and again.
+    const int rows = std::max(gridCount(height, cell_.height), Terminal::MINIMUM_ROWS);
+    const int cols = std::max(gridCount(width - surface_->scrollBarWidth(), cell_.width), Terminal::MINIMUM_COLS);
     if (cols == terminal_->cols() && rows == terminal_->rows()) return false;
     selection_->setActive(false);
     terminal_->resize(cols, rows);
@@ -215,8 +227,6 @@ void TerminalViewCore::setBackgroundColor(Terminal&, const Color& color) {
 
 void TerminalViewCore::setCursorColor(Terminal& source, const std::optional<Color>& color) {
     source.cursorColor = color;
-    caretColor_ = color;
-    caretTextColor_.reset();
     surface_->caretChanged();
 }
 

@@ -93,9 +93,10 @@ class TerminalViewCore : public TerminalDelegate {
     void setNativeBackgroundColor(Color color);
     Color nativeForegroundColor() const { return terminal_->foregroundColor; }
     Color nativeBackgroundColor() const { return terminal_->backgroundColor; }
-    // Caret colours set by the program; none: the widget's defaults.
-    std::optional<Color> caretColor() const { return caretColor_; }
-    std::optional<Color> caretTextColor() const { return caretTextColor_; }
+    // Caret colours set by the program; none: the widget's defaults. Programs set only
+    // the caret colour, so the text inside a block caret keeps the widget's default.
+    std::optional<Color> caretColor() const { return terminal_->cursorColor; }
+    std::optional<Color> caretTextColor() const { return std::nullopt; }
     // Screen-wide reverse video, shown by trading the default colours in every frame.
     bool screenReverse() const { return false; }
 
@@ -143,8 +144,6 @@ class TerminalViewCore : public TerminalDelegate {
     TerminalViewDelegate* host_;
     ViewSurface* surface_;
     CellMetrics cell_;
-    std::optional<Color> caretColor_;
-    std::optional<Color> caretTextColor_;
     KeyEncoder keyboard_;
     PointerHandler pointer_;
     ViewScroller scroller_;

@@ -192,6 +192,7 @@ const SpanCase spanCases[] = {
     {"MultiRow", {7, 1}, {3, 3}, {{}, {7, 10}, {0, 10}, {0, 3}, {}}},
     {"MultiRowEndingOnTheLastColumn", {7, 1}, {9, 3}, {{}, {7, 10}, {0, 10}, {0, 10}, {}}},
     {"Reversed", {3, 3}, {7, 1}, {{}, {7, 10}, {0, 10}, {0, 3}, {}}},
+    {"NothingSelectedAtTheLastColumn", {9, 2}, {9, 2}, {{}, {}, {}, {}, {}}},
     {"EmptyEndRowPrefix", {4, 0}, {0, 2}, {{4, 10}, {0, 10}, {}, {}, {}}},
 };
 
@@ -323,6 +324,23 @@ TEST(CellMetricsTest, FromFontNumbers) {
     EXPECT_EQ(computeFontDimensions({7.5, 10.2, 3.1, 0.5}), (CellMetrics{7.5, 14}));
     EXPECT_EQ(computeFontDimensions({0.2, 0, 0, 0}), (CellMetrics{1, 1}));
     EXPECT_EQ(computeFontDimensions({9, 9000, 1, 0}), (CellMetrics{9, 8192}));
+}
+
+} // namespace
+} // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST(DisplaySchedulerTest, AnUpdateAfterTheViewIsGoneDoesNothing) {
+    viewtest::FakeTimer timer;
+    int updates = 0;
+    {
+        DisplayScheduler scheduler(timer, [&] { ++updates; });
+        scheduler.queuePendingDisplay();
+    }
+    timer.runAll();
+    EXPECT_EQ(updates, 0);
 }
 
 } // namespace

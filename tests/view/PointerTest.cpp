@@ -290,6 +290,8 @@ TEST(ScrollTest, SizeChangesResizeOnlyForANewGrid) {
     // Tiny views still give the terminal its smallest size.
     EXPECT_TRUE(f.view->processSizeChange(3, 3));
     EXPECT_EQ(f.host.sizes.back(), (std::pair{2, 1}));
+    EXPECT_FALSE(f.view->processSizeChange(1, 1)) << "still the smallest size";
+    EXPECT_EQ(f.host.sizes.size(), 2u);
 }
 
 TEST(ViewCoreTest, AnswersTheTerminal) {
@@ -301,6 +303,8 @@ TEST(ViewCoreTest, AnswersTheTerminal) {
     EXPECT_FALSE(f.host.take().empty()) << "replies reach the host";
     f.feed("\x1b]10;rgb:ffff/0000/0000\x07");
     EXPECT_EQ(f.view->nativeForegroundColor(), (Color{65535, 0, 0}));
+    f.feed("\x1b]12;rgb:0000/ffff/0000\x07");
+    EXPECT_EQ(f.view->caretColor(), (Color{0, 65535, 0}));
     f.feed("\x1b]10;?\x07");
     EXPECT_NE(f.host.take().find("rgb:ffff/0000/0000"), std::string::npos);
     f.view->selectAll();
@@ -315,6 +319,24 @@ TEST(ViewCoreTest, SelectedRangeForInputMethods) {
     const auto range = f.view->selectedRange();
     ASSERT_TRUE(range);
     EXPECT_EQ(range->first, 20);
+}
+
+} // namespace
+} // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+TEST(PointerTest, OnlyThePrimaryButtonSelects) {
+    viewtest::ViewFixture f(20, 5);
+    f.feed("hello world");
+    f.view->selectAll();
+    PointerHandler& pointer = f.view->pointer();
+    EXPECT_FALSE(pointer.mouseDown(PointerEvent{20, 8, PointerButton::middle, 1, {}}));
+    pointer.mouseDragged(PointerEvent{60, 8, PointerButton::right, 1, {}});
+    EXPECT_TRUE(f.view->selectionActive());
+    EXPECT_EQ(f.view->selection().end.col, 19);
+    EXPECT_EQ(f.host.take(), "");
 }
 
 } // namespace

@@ -48,8 +48,28 @@ FramePainter::FramePainter(GlyphCache& glyphs) : glyphs_(glyphs), metrics_(glyph
 void FramePainter::fontChanged() {
     metrics_ = QFontMetricsF(glyphs_.font(FontVariant::normal));
     ascent_ = metrics_.ascent();
+    keys_.assign(tableSize, 0);
+    slots_.assign(tableSize, -1);
     batches_.clear();
-    activeBatches_.clear();
+    usedSlots_.clear();
+}
+
+FramePainter::Batch* FramePainter::batchFor(std::uint64_t key, int font, const Color& color) {
+    std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> 52) & (tableSize - 1);
+    while (slots_[slot] >= 0 && keys_[slot] != key)
+        slot = (slot + 1) & (tableSize - 1);
+    if (slots_[slot] < 0) {
+        if (usedSlots_.size() >= tableSize / 2) return nullptr; // full: the caller flushes
+        // Batch objects are reused from frame to frame, keeping their lists' storage.
+        if (usedSlots_.size() == batches_.size()) batches_.emplace_back();
+        Batch& batch = batches_[usedSlots_.size()];
+        batch.font = font;
+        batch.color = toQColor(color);
+        keys_[slot] = key;
+        slots_[slot] = static_cast<int>(usedSlots_.size());
+        usedSlots_.push_back(slot);
+    }
+    return &batches_[static_cast<std::size_t>(slots_[slot])];
 }
 
 QColor FramePainter::toQColor(const Color& color) {
@@ -127,24 +147,22 @@ void FramePainter::collectText(QPainter& painter, const Frame& frame, const Fram
                                  toQColor(run.style.foreground));
                 continue;
             }
-            addGlyphs(row, run, col, x, baseline);
+            addGlyphs(painter, row, run, col, x, baseline);
         }
     }
 }
 
-void FramePainter::addGlyphs(const FrameRow& row, const FrameRun& run, int col, double x, double baseline) {
+void FramePainter::addGlyphs(QPainter& painter, const FrameRow& row, const FrameRun& run, int col, double x, double baseline) {
     const FrameCell& cell = row.cells[static_cast<std::size_t>(col)];
     std::uint64_t lastKey = ~0ull;
     Batch* batch = nullptr;
     for (const GlyphCache::Glyph& glyph : glyphs_.lookup(row.cellText(col), run.style.font, cell.width)) {
         const std::uint64_t key = batchKey(glyph.font, run.style.foreground);
         if (key != lastKey) {
-            auto [it, inserted] = batches_.try_emplace(key);
-            batch = &it->second;
-            if (batch->indexes.isEmpty()) {
-                batch->font = glyph.font;
-                batch->color = toQColor(run.style.foreground);
-                activeBatches_.push_back(key);
+            batch = batchFor(key, glyph.font, run.style.foreground);
+            if (!batch) {
+                flush(painter);
+                batch = batchFor(key, glyph.font, run.style.foreground);
             }
             lastKey = key;
         }
@@ -154,8 +172,9 @@ void FramePainter::addGlyphs(const FrameRow& row, const FrameRun& run, int col, 
 }
 
 void FramePainter::flush(QPainter& painter) {
-    for (const std::uint64_t key : activeBatches_) {
-        Batch& batch = batches_[key];
+    for (const std::size_t slot : usedSlots_) {
+        Batch& batch = batches_[static_cast<std::size_t>(slots_[slot])];
+        slots_[slot] = -1;
         if (batch.indexes.isEmpty()) continue;
         QGlyphRun run;
         run.setRawFont(glyphs_.rawFont(batch.font));
@@ -163,10 +182,11 @@ void FramePainter::flush(QPainter& painter) {
         run.setPositions(batch.positions);
         painter.setPen(batch.color);
         painter.drawGlyphRun(QPointF(0, 0), run);
+        run = QGlyphRun(); // releases the lists, so clearing them keeps their storage
         batch.indexes.clear();
         batch.positions.clear();
     }
-    activeBatches_.clear();
+    usedSlots_.clear();
 }
 
 void FramePainter::paintDecorations(QPainter& painter, const Frame& frame, const FrameRow& row, double y) {

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "view/Frame.h"
@@ -63,15 +62,21 @@ class FramePainter {
                           const PaintStyle& style);
     void collectText(QPainter& painter, const Frame& frame, const FrameRow& row, double y);
     void paintDecorations(QPainter& painter, const Frame& frame, const FrameRow& row, double y);
-    void addGlyphs(const FrameRow& row, const FrameRun& run, int col, double x, double baseline);
+    void addGlyphs(QPainter& painter, const FrameRow& row, const FrameRun& run, int col, double x, double baseline);
     void flush(QPainter& painter);
     void paintImages(QPainter& painter, const Frame& frame, const FrameRow& row, double y);
 
     GlyphCache& glyphs_;
     QFontMetricsF metrics_;
     double ascent_ = 0;
-    std::unordered_map<std::uint64_t, Batch> batches_;
-    std::vector<std::uint64_t> activeBatches_;
+    // Batches by (font, colour) in a small open-addressed table: the lookup runs once
+    // per glyph, and a screen of many colours would spend its time in a general map.
+    Batch* batchFor(std::uint64_t key, int font, const Color& color); // null when full
+    static constexpr std::size_t tableSize = 4096; // power of two, above the colours a frame uses
+    std::vector<std::uint64_t> keys_;
+    std::vector<int> slots_; // index into batches_, -1 when free
+    std::vector<Batch> batches_;
+    std::vector<std::size_t> usedSlots_;
 };
 
 } // namespace tarvik

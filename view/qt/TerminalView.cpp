@@ -1,7 +1,8 @@
 #include "view/qt/TerminalView.h"
 
 #include <QApplication>
-#include <QDateTime>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFocusEvent>
 #include <QFontMetricsF>
 #include <QInputMethodEvent>
@@ -128,6 +129,13 @@ void TerminalView::resizeToGrid(int cols, int rows) {
     resize(sizeForGrid(cols, rows));
     layoutChildren();
     core_->processSizeChange(viewWidth(), viewHeight());
+}
+
+bool TerminalView::openLink(const std::string& link) {
+    // Tolerant parsing percent-encodes what a URL may not contain as it stands.
+    const QUrl url(QString::fromStdString(link), QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty()) return false;
+    return QDesktopServices::openUrl(url);
 }
 
 QSize TerminalView::sizeHint() const { return sizeForGrid(80, 24); }
@@ -301,7 +309,7 @@ PointerEvent TerminalView::pointerEvent(const QMouseEvent& event, int clickCount
 }
 
 int TerminalView::countClick(const QMouseEvent& event) {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 now = static_cast<qint64>(event.timestamp());
     const QPointF at = event.position();
     const int distance = QApplication::startDragDistance();
     const bool near = std::abs(at.x() - lastClickPos_.x()) <= distance && std::abs(at.y() - lastClickPos_.y()) <= distance;
@@ -318,21 +326,32 @@ bool TerminalView::reportsPointer() const {
     return core_->options.allowMouseReporting && core_->terminal().mouseMode != MouseMode::off;
 }
 
-void TerminalView::mousePressEvent(QMouseEvent* event) {
-    const int clicks = countClick(*event);
-    event->accept();
-    if (event->button() == Qt::MiddleButton && !reportsPointer()) {
+void TerminalView::mousePressEvent(QMouseEvent* event) { press(*event, countClick(*event)); }
+
+void TerminalView::press(QMouseEvent& event, int clicks) {
+    event.accept();
+    if (event.button() == Qt::MiddleButton && !reportsPointer()) {
         // The Linux convention: a middle click pastes the primary selection.
         const QString text = SystemClipboard::primaryText();
         if (!text.isEmpty()) core_->pasteText(text.toStdString());
         return;
     }
     dragging_ = true;
-    core_->pointer().mouseDown(pointerEvent(*event, clicks));
+    core_->pointer().mouseDown(pointerEvent(event, clicks));
     if (clicks >= 2 && core_->selectionActive()) publishSelection();
 }
 
-void TerminalView::mouseDoubleClickEvent(QMouseEvent* event) { mousePressEvent(event); }
+// Qt follows the second press with a double-click event; counted already, unless the
+// platform sent the double click in place of the press.
+void TerminalView::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (static_cast<qint64>(event->timestamp()) == lastClickTime_ && clickCount_ >= 2) {
+        event->accept();
+        return;
+    }
+    // The platform's double click stands for the second press.
+    clickCount_ = std::max(countClick(*event), 2);
+    press(*event, clickCount_);
+}
 
 void TerminalView::mouseMoveEvent(QMouseEvent* event) {
     event->accept();

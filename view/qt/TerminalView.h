@@ -73,6 +73,10 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     QScrollBar* scrollBar() const { return scrollBar_; }
     const QString& preeditText() const { return preedit_; }
 
+    // What a host's requestOpenLink usually does: hands the link to the desktop's
+    // default handler. False when it is no usable URL or nothing opened it.
+    static bool openLink(const std::string& link);
+
     QSize sizeHint() const override;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -118,6 +122,7 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     PaintStyle paintStyle() const;
     PointerEvent pointerEvent(const QMouseEvent& event, int clickCount) const;
     int countClick(const QMouseEvent& event);
+    void press(QMouseEvent& event, int clicks);
     bool reportsPointer() const;
     void publishSelection();
     void updateBlink();
