@@ -9,7 +9,10 @@
 #include "app/settings/Localization.h"
 #include "app/settings/TerminalFonts.h"
 #include "app/settings/UISettings.h"
+#include "app/store/DialogFileChooser.h"
 #include "app/store/ProfileStore.h"
+#include "app/store/StoreSupportService.h"
+#include "view/qt/ShippedFonts.h"
 #include "core/AppError.h"
 #include "core/Paths.h"
 #include "core/StoreSupport.h"
@@ -62,7 +65,8 @@ void toFocused(TerminalAction onTerminal, FieldAction onField) {
 } // namespace
 
 ApplicationController::ApplicationController(std::unique_ptr<Prompts> prompts)
-    : prompts_(std::move(prompts)), store_(std::make_unique<ProfileStore>()) {}
+    : prompts_(std::move(prompts)), chooser_(std::make_unique<DialogFileChooser>()),
+      storeSupport_(std::make_unique<StoreSupportService>(*chooser_)), store_(std::make_unique<ProfileStore>()) {}
 
 ApplicationController::~ApplicationController() {
     for (SessionWindowController* session : terminals_)
@@ -70,14 +74,17 @@ ApplicationController::~ApplicationController() {
 }
 
 void ApplicationController::launch(bool showConfigurationWindow) {
-    TerminalFonts::registerIn(shippedFontFolder());
+    // The shipped fonts are compiled in; an installed copy beside the program is
+    // registered too, so a user may replace them.
+    ShippedFonts::registerFonts();
+    TerminalFonts::registerIn(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarvik/Fonts"));
     UISettings().applyAppearance();
     configuration_ = new ConfigurationWindow(*this);
     buildMenu();
     if (showConfigurationWindow)
         showConfiguration();
     if (const auto& error = store_->loadError())
-        showError(QString::fromStdString(*error));
+        showError(QString::fromStdString(error->message()));
 }
 
 void ApplicationController::showError(const QString& message) {
@@ -96,12 +103,8 @@ void ApplicationController::open(std::optional<Connection> connection, const QSt
                 profile = profile.validated();
                 (void)profile.skivArguments();
             }
-            if (StoreSupport::enabled()) {
-                std::optional<Connection> granted = store_->authorizeFiles(profile);
-                if (!granted)
-                    return;
-                profile = *granted;
-            }
+            if (storeSupport_->enabled() && !authorizeFiles(profile))
+                return;
             const bool usesKey = profile.protocolKind == ConnectionProtocol::SSH && !profile.passwordOnly &&
                                  !profile.identityFile.empty();
             if (usesKey && ::access(expandTilde(profile.identityFile).c_str(), R_OK) != 0)
@@ -124,6 +127,22 @@ void ApplicationController::open(std::optional<Connection> connection, const QSt
     frame->raise();
     frame->activateWindow();
     session->start();
+}
+
+bool ApplicationController::authorizeFiles(Connection& profile) {
+    if (profile.protocolKind == ConnectionProtocol::SSH && !profile.passwordOnly && !profile.identityFile.empty()) {
+        const std::optional<std::string> key = storeSupport_->authorize(profile.identityFile, false);
+        if (!key)
+            return false;
+        profile.identityFile = *key;
+    }
+    if (!profile.logFile.empty()) {
+        const std::optional<std::string> log = storeSupport_->authorize(profile.logFile, true);
+        if (!log)
+            return false;
+        profile.logFile = *log;
+    }
+    return true;
 }
 
 SessionFrame* ApplicationController::newestVisibleFrame() const {
@@ -232,8 +251,10 @@ void ApplicationController::relocalizeAll() {
 
 void ApplicationController::about() {
     const QString version = QString::fromLatin1(BuildInfo::version);
-    const QString text = L(UISettings::aboutDescription) + QStringLiteral("\n\n") + L("Linux · x86-64 and ARM64") +
-                         QStringLiteral("\n") + L(UISettings::aboutCredits);
+    const QString text = L("A terminal client for SSH, Telnet, Rlogin, raw TCP and serial lines.") +
+                         QStringLiteral("\n\n") + L("Linux · x86-64 and ARM64") + QStringLiteral("\n") +
+                         L("SSH sessions run in OpenSSH; OPK keys and the other connection types use the bundled "
+                           "Orvel engine.");
     prompts_->showPanel(QStringLiteral("Tarvik ") + (version.isEmpty() ? QStringLiteral("1.4.2") : version), text);
 }
 
@@ -280,7 +301,7 @@ bool ApplicationController::confirmQuit() {
         return false;
     for (SessionWindowController* session : terminals_)
         session->terminal().pty().terminate();
-    StoreSupport::close();
+    storeSupport_->close();
     return true;
 }
 

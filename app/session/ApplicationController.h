@@ -18,6 +18,8 @@ class QWidget;
 namespace tarvik {
 
 class ConfigurationWindow;
+class DialogFileChooser;
+class StoreSupportService;
 class ProfileStore;
 class Prompts;
 class SessionFrame;
@@ -66,6 +68,7 @@ class ApplicationController : public QObject {
     void installMenuBar(QMenuBar* bar);
 
     ProfileStore& store() { return *store_; }
+    StoreSupportService& storeSupport() { return *storeSupport_; }
     const std::vector<SessionWindowController*>& terminals() const { return terminals_; }
     std::vector<SessionFrame*> frames() const;
     SessionFrame* frameOf(SessionWindowController* session) const;
@@ -86,9 +89,13 @@ class ApplicationController : public QObject {
     SessionWindowController* keySession() const;
     SessionFrame* newestVisibleFrame() const;
     void relocalizeAll();
+    // Store distribution: grants for the key and the log; false when the user declined.
+    bool authorizeFiles(Connection& profile);
     void openLinkIfSafe(const QString& address);
 
     std::unique_ptr<Prompts> prompts_;
+    std::unique_ptr<DialogFileChooser> chooser_;
+    std::unique_ptr<StoreSupportService> storeSupport_;
     std::unique_ptr<ProfileStore> store_;
     ConfigurationWindow* configuration_ = nullptr;
     std::vector<SessionWindowController*> terminals_;

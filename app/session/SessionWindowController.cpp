@@ -7,7 +7,7 @@
 #include "app/session/SessionText.h"
 #include "app/settings/Localization.h"
 #include "core/AppError.h"
-#include "core/StoreSupport.h"
+#include "app/store/StoreSupportService.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -141,7 +141,7 @@ void SessionWindowController::startChild() {
             arguments = connection_->skivArguments();
         } else {
             executable = "/usr/bin/ssh";
-            arguments = StoreSupport::sshArgumentsPrefix();
+            arguments = application_.storeSupport().sshArgumentsPrefix();
             for (std::string& argument : connection_->sshArguments())
                 arguments.push_back(std::move(argument));
         }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QtEndian>
 
 #include <unistd.h>
 
@@ -41,8 +42,10 @@ bool SingleInstance::handOver(const QStringList& request, int timeoutMs) {
     if (!socket.waitForConnected(timeoutMs))
         return false;
     QByteArray payload;
-    QDataStream(&payload, QIODevice::WriteOnly) << request;
-    QDataStream(&socket) << static_cast<qint64>(payload.size());
+    QDataStream encoder(&payload, QIODevice::WriteOnly);
+    encoder << request;
+    QDataStream header(&socket);
+    header << static_cast<qint64>(payload.size());
     socket.write(payload);
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
@@ -83,7 +86,9 @@ void SingleInstance::accept() {
                 return;
             in >> size;
             QStringList request;
-            QDataStream(socket->read(size)) >> request;
+            const QByteArray payload = socket->read(size);
+            QDataStream decoder(payload);
+            decoder >> request;
             socket->disconnectFromServer();
             emit requested(request);
         });
