@@ -18,21 +18,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* sshdPath = "/usr/sbin/sshd";
 
-fs::path makeTempDir(const std::string& stem) {
-    std::string pattern = (fs::temp_directory_path() / (stem + "XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
-void run(const std::string& command) {
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A throw-away OpenSSH server on 127.0.0.1 with its own keys and configuration.
 class SshServer {
   public:
