@@ -96,5 +96,22 @@ TEST_F(HostileSsh, AgentChannelsOpeningDuringAnOutputFloodDoNotCorruptMemory) {
     expectShellStillWorks(*skiv);
 }
 
+TEST_F(HostileSsh, ShellKeepsEchoingWhileTheServerDelaysAForwardedChannel) {
+    // The server took ten seconds; three show the same as long as the echo comes first.
+    const uint16_t local = unusedPort();
+    auto skiv = attack("slow-forward", {"-a"}, "3", {"-L", std::to_string(local) + ":127.0.0.1:9"});
+    ASSERT_TRUE(skiv->waitFor("attack over")) << skiv->output();
+    int forwarded = connectLoopback(local);
+    ASSERT_GE(forwarded, 0);
+    writeAll(forwarded, "ping");
+    skiv->send("typed meanwhile\r");
+    ASSERT_TRUE(skiv->waitFor("typed meanwhile")) << skiv->output();
+    EXPECT_EQ(skiv->output().find("forward answered"), std::string::npos) << "the echo waited for the open";
+    EXPECT_NE(readUntil(forwarded, "forwarded:ping").find("forwarded:ping"), std::string::npos);
+    EXPECT_TRUE(skiv->waitFor("forward answered"));
+    close(forwarded);
+    expectShellStillWorks(*skiv);
+}
+
 } // namespace
 } // namespace tarvik

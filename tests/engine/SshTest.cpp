@@ -242,5 +242,35 @@ TEST_F(Ssh, ForwardsRemotePortsBackToLocalServices) {
     EXPECT_EQ(skiv->waitExit(), 0);
 }
 
+TEST_F(Ssh, RemoteForwardingToAServiceThatNeverAnswersLeavesTheShellResponsive) {
+    trustServer();
+    // A listener with a full queue: the kernel drops further connection attempts, which then hang.
+    int stalled = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(stalled, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(stalled, 0), 0);
+    getsockname(stalled, reinterpret_cast<sockaddr*>(&address), &length);
+    const uint16_t stalledPort = ntohs(address.sin_port);
+    int filler = connectLoopback(stalledPort);
+    ASSERT_GE(filler, 0);
+
+    const uint16_t remote = unusedPort();
+    auto skiv =
+        start({"-R", "127.0.0.1:" + std::to_string(remote) + ":127.0.0.1:" + std::to_string(stalledPort)});
+    ASSERT_TRUE(shellReady(*skiv)) << skiv->output();
+    int client = connectLoopback(remote);
+    ASSERT_GE(client, 0);
+    // The channel open reaches skiv ahead of the shell's answer on the same connection.
+    ASSERT_TRUE(shellReady(*skiv)) << skiv->output();
+    close(client);
+    skiv->send("exit\r");
+    EXPECT_EQ(skiv->waitExit(), 0);
+    close(filler);
+    close(stalled);
+}
+
 } // namespace
 } // namespace tarvik

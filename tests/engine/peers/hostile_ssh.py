@@ -57,13 +57,19 @@ class SlowOpenTransport(paramiko.Transport):
     """Answers forwarded-connection opens late without holding up the rest of the session."""
 
     delay = 0.0
+    shell = None
     _handler_table = dict(paramiko.Transport._handler_table)
 
     def _late_open(self, m):
         copy = paramiko.Message(m.asbytes())
         if paramiko.Message(m.asbytes()).get_text() != "direct-tcpip":
             return paramiko.Transport._parse_channel_open(self, copy)
-        threading.Timer(self.delay, paramiko.Transport._parse_channel_open, (self, copy)).start()
+
+        def answer():
+            say(self.shell, "forward answered")
+            paramiko.Transport._parse_channel_open(self, copy)
+
+        threading.Timer(self.delay, answer).start()
 
     _handler_table[paramiko.common.MSG_CHANNEL_OPEN] = _late_open
 
@@ -206,6 +212,7 @@ def main():
     elif attack == "flood":
         flood(transport, shell, handler, argument)
     elif attack == "slow-forward":
+        transport.shell = shell
         threading.Thread(target=echo_forwarded, args=(transport,), daemon=True).start()
     say(shell, "attack over")
     echo_shell(shell)
