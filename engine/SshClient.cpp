@@ -22,7 +22,6 @@ namespace {
 
 constexpr size_t chunkSize = 16384;
 constexpr size_t inputLimit = 256 * 1024;
-constexpr long connectTimeoutSeconds = 30;
 // libssh may hold decrypted data or unsent packets that poll cannot see; a
 // short wake-up bounds how long either can wait.
 constexpr int pollIntervalMs = 200;
@@ -52,7 +51,7 @@ struct ChannelOwner {
 
 void configure(ssh_session session, const Options& options, const std::string& user) {
     const unsigned port = options.effectivePort();
-    const long timeout = connectTimeoutSeconds;
+    const long timeout = options.timeoutSeconds;
     const int no = 0;
     const std::string knownHosts = knownHostsPath();
     ssh_options_set(session, SSH_OPTIONS_HOST, options.host.c_str());
