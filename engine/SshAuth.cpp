@@ -32,7 +32,7 @@ int askPassphrase(const char*, char* buffer, size_t length, int, int, void* user
     size_t n = std::min(answer.size(), length - 1);
     std::memcpy(buffer, answer.data(), n);
     buffer[n] = '\0';
-    std::fill(answer.begin(), answer.end(), '\0');
+    Console::wipe(answer);
     return 0;
 }
 
@@ -86,7 +86,7 @@ bool tryKeyboardInteractive(ssh_session session, Console& console) {
             std::string answer;
             if (!console.readLine(prompt ? prompt : "", answer, echo != 0)) return false;
             ssh_userauth_kbdint_setanswer(session, static_cast<unsigned>(i), answer.c_str());
-            std::fill(answer.begin(), answer.end(), '\0');
+            Console::wipe(answer);
         }
         rc = ssh_userauth_kbdint(session, nullptr, nullptr);
     }
@@ -98,7 +98,7 @@ bool tryPassword(ssh_session session, Console& console, const std::string& user,
         std::string password;
         if (!console.readLine(user + "@" + host + "'s password: ", password, false)) return false;
         int rc = ssh_userauth_password(session, nullptr, password.c_str());
-        std::fill(password.begin(), password.end(), '\0');
+        Console::wipe(password);
         if (rc == SSH_AUTH_SUCCESS) return true;
         if (rc == SSH_AUTH_ERROR) return false;
         Console::message("permission denied, please try again");

@@ -129,8 +129,14 @@ TEST_F(Ssh, UnknownHostIsAskedOnceAndRemoteStatusIsReturned) {
         skiv->send("exit 7\r");
         EXPECT_EQ(skiv->waitExit(), 7);
     }
-    EXPECT_NE(readFile(state_ / "known_hosts").find("[127.0.0.1]:" + std::to_string(server_->port())),
-              std::string::npos);
+    // Stored hashed: the file names no host, yet OpenSSH's own lookup finds the entry.
+    const std::string name = "[127.0.0.1]:" + std::to_string(server_->port());
+    const std::string stored = readFile(state_ / "known_hosts");
+    EXPECT_EQ(stored.rfind("|1|", 0), 0u) << stored;
+    EXPECT_EQ(stored.find("127.0.0.1"), std::string::npos) << stored;
+    EXPECT_EQ(fs::status(state_ / "known_hosts").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    run("ssh-keygen -F '" + name + "' -f " + (state_ / "known_hosts").string() + " >/dev/null");
 
     auto again = start();
     ASSERT_TRUE(shellReady(*again)) << again->output();
