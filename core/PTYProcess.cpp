@@ -156,7 +156,8 @@ int openPseudoTerminal(const winsize& size, PseudoTerminal& pty) {
     pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (pty.master < 0) return errno;
     char name[128];
-    if (::grantpt(pty.master) == 0 && ::unlockpt(pty.master) == 0 && ::ptsname_r(pty.master, name, sizeof name) == 0)
+    if (::grantpt(pty.master) == 0 && ::unlockpt(pty.master) == 0 &&
+        ::ptsname_r(pty.master, name, sizeof name) == 0)
         pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (pty.slave < 0) {
         const int error = errno;

@@ -97,8 +97,9 @@ void Forwarder::close(Bridge& bridge) {
 }
 
 void Forwarder::addPollEntries(std::vector<pollfd>& fds) const {
-    const bool acceptMore =
-        count([](const Bridge& b) { return b.stage != Stage::Open || b.socks != nullptr; }) < pendingOpenLimit;
+    const bool acceptMore = count([](const Bridge& b) {
+                                return b.stage != Stage::Open || b.socks != nullptr;
+                            }) < pendingOpenLimit;
     for (const auto& listener : listeners_)
         fds.push_back({listener.fd, static_cast<short>(acceptMore ? POLLIN : 0), 0});
     for (const auto& bridge : bridges_) {
@@ -161,9 +162,8 @@ bool Forwarder::startOpening(Bridge& bridge, const std::string& host, uint16_t p
 // The session is non-blocking here, so each call sends the request or looks
 // for the answer and returns at once.
 bool Forwarder::continueOpening(Bridge& bridge) {
-    const int rc =
-        ssh_channel_open_forward(bridge.channel, bridge.host.c_str(), bridge.port, bridge.origin.c_str(),
-                                 bridge.originPort);
+    const int rc = ssh_channel_open_forward(bridge.channel, bridge.host.c_str(), bridge.port,
+                                            bridge.origin.c_str(), bridge.originPort);
     if (rc == SSH_AGAIN) {
         if (Clock::now() < bridge.deadline) return false;
         openFailed(bridge, "the server did not answer in time");
@@ -312,8 +312,10 @@ void Forwarder::socksProgress(Bridge& bridge, std::string_view bytes) {
     auto status = bridge.socks->feed(bytes, reply);
     bridge.toSocket += reply;
     if (status == SocksRequest::Status::NeedMore) return;
-    if (status == SocksRequest::Status::Ready && startOpening(bridge, bridge.socks->host(), bridge.socks->port()))
+    if (status == SocksRequest::Status::Ready &&
+        startOpening(bridge, bridge.socks->host(), bridge.socks->port()))
         return;
+    if (status == SocksRequest::Status::Ready) bridge.toSocket += bridge.socks->failureReply();
     [[maybe_unused]] auto n = write(bridge.fd, bridge.toSocket.data(), bridge.toSocket.size());
     close(bridge);
 }

@@ -60,7 +60,8 @@ bool askToTrust(Console& console, const std::string& host, const KeyDescription&
 
 std::string base64(const unsigned char* data, size_t size) {
     std::string text(4 * ((size + 2) / 3) + 1, '\0');
-    const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), data, static_cast<int>(size));
+    const int n =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), data, static_cast<int>(size));
     text.resize(static_cast<size_t>(n));
     return text;
 }

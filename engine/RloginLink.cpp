@@ -42,7 +42,11 @@ ssize_t readBefore(int fd, char* buffer, size_t size, Clock::time_point end) {
 // Length of the UTF-8 sequence starting at text[i], or 0 when it is malformed.
 size_t sequenceLength(std::string_view text, size_t i) {
     const auto lead = static_cast<uint8_t>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x6  ? 2
+                          : (lead >> 4) == 0xe  ? 3
+                          : (lead >> 3) == 0x1e ? 4
+                                                : 0;
     if (length == 0 || i + length > text.size()) return 0;
     for (size_t k = 1; k < length; ++k)
         if ((static_cast<uint8_t>(text[i + k]) & 0xc0) != 0x80) return 0;
@@ -82,8 +86,8 @@ std::string RloginLink::printable(std::string_view text) {
         }
         const auto lead = static_cast<uint8_t>(text[i]);
         const auto next = length > 1 ? static_cast<uint8_t>(text[i + 1]) : 0;
-        const bool control = (length == 1 && (lead < 0x20 || lead == 0x7f)) ||
-                             (lead == 0xc2 && next >= 0x80 && next <= 0x9f);
+        const bool control =
+            (length == 1 && (lead < 0x20 || lead == 0x7f)) || (lead == 0xc2 && next >= 0x80 && next <= 0x9f);
         if (!control) clean.append(text.substr(i, length));
         i += length;
     }

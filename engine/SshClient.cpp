@@ -189,7 +189,8 @@ int runSsh(Console& console, const Options& options) {
     // unless forwarding was asked for and granted.
     ssh_callbacks_init(&owner.callbacks);
     owner.callbacks.userdata = &owner;
-    owner.callbacks.channel_open_request_auth_agent_function = [](ssh_session, void* userdata) -> ssh_channel {
+    owner.callbacks.channel_open_request_auth_agent_function = [](ssh_session,
+                                                                  void* userdata) -> ssh_channel {
         Forwarder* f = static_cast<SessionOwner*>(userdata)->forwarder.get();
         return f ? f->openAgentChannel() : nullptr;
     };

@@ -3,8 +3,8 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
@@ -256,7 +256,8 @@ long statusKiB(int pid, const std::string& field) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(in, line))
-        if (line.compare(0, field.size() + 1, field + ":") == 0) return std::atol(line.c_str() + field.size() + 1);
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::atol(line.c_str() + field.size() + 1);
     return -1;
 }
 

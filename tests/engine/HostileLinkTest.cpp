@@ -63,10 +63,12 @@ TEST(HostileTelnet, OptionRequestsThatAreNeverReadKeepMemoryBounded) {
     // already reach several times the bound when replies queue without limit.
     std::string requests;
     for (int option = 100; option < 200; ++option)
-        requests += std::string{static_cast<char>(T::Iac), static_cast<char>(T::Do), static_cast<char>(option)};
+        requests +=
+            std::string{static_cast<char>(T::Iac), static_cast<char>(T::Do), static_cast<char>(option)};
     const size_t sent = floodFor(server.fd, requests, 4s);
     const long peak = statusKiB(skiv.pid(), "VmHWM");
-    EXPECT_LT(peak - before, 16 * 1024) << "KiB before: " << before << ", peak: " << peak << ", sent: " << sent;
+    EXPECT_LT(peak - before, 16 * 1024)
+        << "KiB before: " << before << ", peak: " << peak << ", sent: " << sent;
 
     // Still alive, and it answers once the server reads again.
     EXPECT_EQ(kill(skiv.pid(), 0), 0);
@@ -85,7 +87,8 @@ TEST(HostileRlogin, AServerThatNeverAnswersTheHandshakeIsGivenUpOnWithAClearMess
     ASSERT_GE(server.fd, 0);
     readUntil(server.fd, "/38400" + std::string(1, '\0'));
     EXPECT_EQ(skiv.waitExit(), 1);
-    EXPECT_NE(skiv.output().find("skiv: the rlogin server did not answer within 1 seconds"), std::string::npos)
+    EXPECT_NE(skiv.output().find("skiv: the rlogin server did not answer within 1 seconds"),
+              std::string::npos)
         << skiv.output();
 }
 
@@ -95,8 +98,12 @@ TEST(HostileRlogin, RefusalTextCannotControlTheTerminalNorHoldTheSession) {
         std::string shown;
     };
     const Case cases[] = {
-        {"\001Permission\x1b]0;owned\x07 denied.\x9b" "2J\r\n", "refused the login: Permission]0;owned denied.2J"},
-        {"\001caf\xc3\xa9 \xc2\x9b" "1m closed\n", "refused the login: caf\xc3\xa9 1m closed"},
+        {"\001Permission\x1b]0;owned\x07 denied.\x9b"
+         "2J\r\n",
+         "refused the login: Permission]0;owned denied.2J"},
+        {"\001caf\xc3\xa9 \xc2\x9b"
+         "1m closed\n",
+         "refused the login: caf\xc3\xa9 1m closed"},
     };
     for (const Case& c : cases) {
         Listener listener;

@@ -23,7 +23,8 @@ std::string tail(const std::string& output) {
 class HostileSsh : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (access(python, X_OK) != 0 || std::system("/usr/bin/python3 -c 'import paramiko' 2>/dev/null") != 0)
+        if (access(python, X_OK) != 0 ||
+            std::system("/usr/bin/python3 -c 'import paramiko' 2>/dev/null") != 0)
             GTEST_SKIP() << "python3-paramiko is not installed";
         dir_ = makeTempDir("skiv-hostile-");
         run("ssh-keygen -q -t ed25519 -N '' -f " + (dir_ / "host_key").string());
@@ -38,20 +39,23 @@ class HostileSsh : public ::testing::Test {
 
     // Starts the attack and connects skiv to it, the server's key already trusted.
     std::unique_ptr<PtyRunner> attack(const std::string& name, const std::vector<std::string>& flags,
-                                      const std::string& argument = "0", std::vector<std::string> forwards = {}) {
+                                      const std::string& argument = "0",
+                                      std::vector<std::string> forwards = {}) {
         server_ = std::make_unique<Helper>(std::vector<std::string>{
             python, PEERS_DIR "/hostile_ssh.py", (dir_ / "host_key").string(), name, argument});
         const std::string port = server_->readLine();
         if (port.empty()) throw std::runtime_error("the hostile server did not start");
         std::string pub = readFile(dir_ / "host_key.pub");
-        std::ofstream(dir_ / "known_hosts") << "[127.0.0.1]:" << port << " " << pub.substr(0, pub.rfind(' '))
-                                            << "\n";
-        std::vector<std::string> args{"-ssh", "-P", port, "-l", getpwuid(getuid())->pw_name, "-t", "-no-antispoof"};
+        std::ofstream(dir_ / "known_hosts")
+            << "[127.0.0.1]:" << port << " " << pub.substr(0, pub.rfind(' ')) << "\n";
+        std::vector<std::string> args{"-ssh", "-P",           port, "-l", getpwuid(getuid())->pw_name,
+                                      "-t",   "-no-antispoof"};
         args.insert(args.end(), flags.begin(), flags.end());
         args.insert(args.end(), forwards.begin(), forwards.end());
         args.push_back("127.0.0.1");
         return std::make_unique<PtyRunner>(
-            args, std::map<std::string, std::string>{{"ORVELDIR", dir_.string()}, {"SSH_AUTH_SOCK", agent_->socket()}});
+            args, std::map<std::string, std::string>{{"ORVELDIR", dir_.string()},
+                                                     {"SSH_AUTH_SOCK", agent_->socket()}});
     }
 
     // The session is still alive and responsive after the attack; Ctrl-D ends it.
@@ -69,7 +73,8 @@ class HostileSsh : public ::testing::Test {
 
 TEST_F(HostileSsh, AgentChannelTheServerOpensUnaskedIsRefused) {
     // "-a" is what every profile without agent forwarding passes; no flag at all must mean the same.
-    for (const std::vector<std::string>& flags : {std::vector<std::string>{"-a"}, std::vector<std::string>{}}) {
+    for (const std::vector<std::string>& flags :
+         {std::vector<std::string>{"-a"}, std::vector<std::string>{}}) {
         SCOPED_TRACE(flags.empty() ? "no flag" : "-a");
         auto skiv = attack("agent-unasked", flags);
         ASSERT_TRUE(skiv->waitFor("attack over")) << skiv->output();

@@ -159,7 +159,8 @@ TEST(PTYProcess, StartRefusesWhileRunningAndWhatCannotBeExecuted) {
 // What this program ignores or blocks must not reach the child: a shell that
 // inherited an ignored SIGINT could not be interrupted.
 TEST(PTYProcess, ChildStartsWithDefaultSignalsNoneBlockedAndOnItsOwnTerminal) {
-    struct sigaction ignore {}, oldInt {}, oldPipe {};
+    struct sigaction ignore {
+    }, oldInt{}, oldPipe{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGINT, &ignore, &oldInt);
     ::sigaction(SIGPIPE, &ignore, &oldPipe);
