@@ -64,7 +64,9 @@ int relay(Console& console, Link& link) {
             if (errno == EINTR) continue;
             return link.readFailed(errno);
         }
-        if (fds[1].revents & POLLIN && console.takeResize()) link.resized(console.windowSize(), toNet);
+        // Asked even without POLLIN: a resize signal that lands as poll returns
+        // has already run its handler, and the new size must go before the input read below.
+        if (console.takeResize()) link.resized(console.windowSize(), toNet);
         if (fds[0].revents & POLLPRI) link.urgent(console.windowSize(), toUser, toNet);
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);

@@ -143,7 +143,9 @@ class ShellLoop {
             if (errno == EINTR) return;
             throw Failure("poll failed");
         }
-        if (fds[1].revents & POLLIN && console_.takeResize() && pty_) {
+        // Asked even without POLLIN: a resize signal that lands as poll returns
+        // has already run its handler, and the new size must go before the input read below.
+        if (console_.takeResize() && pty_) {
             WindowSize size = console_.windowSize();
             ssh_channel_change_pty_size(channel_, size.columns, size.rows);
         }
