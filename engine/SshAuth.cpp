@@ -1,6 +1,7 @@
 #include "engine/SshAuth.h"
 
 #include "engine/Failure.h"
+#include "engine/OpkIdentity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -48,12 +49,10 @@ bool tryKeyFile(ssh_session session, Console& console, const std::string& path) 
         Console::message("cannot read key file " + path + ": " + std::strerror(errno));
         return false;
     }
-    if (isOpkKeyFile(path)) {
-        Console::message("key file " + path + " is in the OPK format, which this version cannot use yet");
-        return false;
-    }
     PassphraseContext context{&console, path};
-    ssh_key key = nullptr;
+    const bool opk = isOpkKeyFile(path);
+    ssh_key key = opk ? loadOpkIdentity(console, path) : nullptr;
+    if (opk && !key) return false;
     for (int attempt = 0; attempt < passwordAttempts && !key; ++attempt) {
         context.asked = false;
         if (ssh_pki_import_privkey_file(path.c_str(), nullptr, askPassphrase, &context, &key) == SSH_OK)
