@@ -1,6 +1,7 @@
 #include "core/ProfileFile.h"
 
 #include "core/ConnectionJSON.h"
+#include "core/DecodeError.h"
 #include "core/Paths.h"
 
 #include <cerrno>
@@ -40,20 +41,51 @@ class FileDescriptor {
     int fd_;
 };
 
-std::string readAll(const fs::path& path) {
+[[noreturn]] void throwTooLarge(std::uintmax_t maxBytes) {
+    throw DecodeError("Invalid profile data: the file is larger than " + std::to_string(maxBytes >> 20) + " MB.");
+}
+
+// Reads at most maxBytes; a longer file (even one still growing) is refused.
+std::string readAll(const fs::path& path, std::uintmax_t maxBytes = UINTMAX_MAX) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0) throwErrno("Cannot open " + path.string());
+    struct stat info {};
+    if (::fstat(file.get(), &info) == 0 && static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+        throwTooLarge(maxBytes);
     std::string bytes;
     char chunk[65536];
     for (;;) {
         const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
-        if (n > 0)
+        if (n > 0) {
             bytes.append(chunk, static_cast<std::size_t>(n));
-        else if (n == 0)
+            if (bytes.size() > maxBytes) throwTooLarge(maxBytes);
+        } else if (n == 0) {
             return bytes;
-        else if (errno != EINTR)
+        } else if (errno != EINTR) {
             throwErrno("Cannot read " + path.string());
+        }
     }
+}
+
+// The file a path finally names: symbolic links are followed, so that
+// replacing the file keeps the link and writes its target.
+fs::path writeTarget(fs::path path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(path, error))) return path;
+        const fs::path link = fs::read_symlink(path);
+        path = link.is_absolute() ? link : path.parent_path() / link;
+    }
+    throw fs::filesystem_error("Cannot follow links", path, std::make_error_code(std::errc::too_many_symbolic_link_levels));
+}
+
+// Makes the rename durable: without this a power loss could leave the folder
+// entry pointing at neither the old nor the new file.
+void syncFolder(const fs::path& folder) {
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) throwErrno("Cannot open " + folder.string());
+    // Some file systems cannot sync a folder at all; there is nothing more to do there.
+    if (::fsync(dir.get()) != 0 && errno != EINVAL) throwErrno("Cannot sync " + folder.string());
 }
 
 void writeAll(int fd, std::string_view bytes, const fs::path& temporary) {
@@ -86,6 +118,7 @@ void replaceAtomically(const fs::path& path, std::string_view bytes) {
         ::unlink(temporary.c_str());
         throw;
     }
+    syncFolder(folder);
 }
 
 } // namespace
@@ -95,11 +128,26 @@ std::vector<Connection> load(const std::filesystem::path& path) {
     return decodeConnections(nlohmann::json::parse(readAll(path)));
 }
 
+std::vector<Connection> load(const std::filesystem::path& path, const LoadLimits& limits) {
+    if (!fs::exists(path)) return {};
+    const std::string bytes = readAll(path, limits.maxBytes);
+    // Refused while parsing, before the document is built any deeper.
+    const auto depthGuard = [&limits](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+        if (depth > limits.maxDepth)
+            throw DecodeError("Invalid profile data: nested deeper than " + std::to_string(limits.maxDepth) +
+                              " levels.");
+        return true;
+    };
+    return decodeConnections(nlohmann::json::parse(bytes, depthGuard));
+}
+
 void save(const std::vector<Connection>& connections, const std::filesystem::path& path) {
     createPrivateDirectories(path.parent_path());
     // Encoded before the temporary file exists: text that cannot be encoded writes nothing.
     const std::string bytes = encodeConnections(connections).dump(2) + "\n";
-    replaceAtomically(path, bytes);
+    const fs::path target = writeTarget(path);
+    if (target != path) createPrivateDirectories(target.parent_path());
+    replaceAtomically(target, bytes);
 }
 
 } // namespace tarvik::ProfileFile

@@ -8,10 +8,15 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QApplication>
+#include <QImageWriter>
+
 #include "terminal/Terminal.h"
 #include "tools/CaptureDelegate.h"
 #include "tools/ScreenReport.h"
 #include "tools/ToolOptions.h"
+#include "view/qt/ShippedFonts.h"
+#include "view/qt/TerminalView.h"
 
 namespace {
 
@@ -54,6 +59,36 @@ void replay(Terminal& terminal, const std::vector<uint8_t>& data, const ToolOpti
         terminal.resize(next->cols, next->rows);
 }
 
+// Nobody answers the program: replies are dropped.
+class SilentHost : public TerminalViewDelegate {
+  public:
+    void send(TerminalViewCore&, std::span<const uint8_t>) override {}
+};
+
+// Draws the final screen with the terminal widget's painter, offscreen, into a PNG file.
+int renderPng(int argc, char** argv, const std::vector<uint8_t>& data, const ToolOptions& options) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    SilentHost host;
+    TerminalOptions terminalOptions;
+    terminalOptions.cols = options.cols;
+    terminalOptions.rows = options.rows;
+    terminalOptions.scrollback = options.scrollback;
+    TerminalView view(host, terminalOptions);
+    QFont font = ShippedFonts::defaultFont();
+    font.setPointSize(options.fontSize);
+    view.setTerminalFont(font);
+    view.resizeToGrid(options.cols, options.rows);
+    replay(view.terminal(), data, options);
+    QImageWriter writer(QString::fromStdString(*options.png), "png");
+    if (!writer.write(view.renderImage(options.scale))) {
+        std::cerr << "tarvik-replay: cannot write " << *options.png << ": " << writer.errorString().toStdString()
+                  << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,6 +110,8 @@ int main(int argc, char** argv) {
         std::cerr << "tarvik-replay: cannot read " << source << ": " << std::strerror(error) << '\n';
         return 1;
     }
+
+    if (options.png) return renderPng(argc, argv, data, options);
 
     CaptureDelegate capture;
     TerminalOptions terminalOptions;

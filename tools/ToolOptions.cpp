@@ -35,6 +35,14 @@ double parseSeconds(const std::string& text) {
     return value;
 }
 
+double parseScale(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(value) || value < 1 || value > 8)
+        throw UsageError("--scale: expected a number from 1 to 8, got '" + text + "'");
+    return value;
+}
+
 ReportFormat parseFormat(const std::string& text) {
     if (text == "text") return ReportFormat::text;
     if (text == "json") return ReportFormat::json;
@@ -108,6 +116,14 @@ ToolOptions ToolOptions::parseReplay(const std::vector<std::string>& args) {
             options.chunk = static_cast<std::size_t>(parseNumber(name, value, 1, 1LL << 30));
         else if (name == "--resize")
             options.resizes.push_back(parseResize(value));
+        else if (name == "--png") {
+            if (value.empty()) throw UsageError("--png: missing file name");
+            options.png = value;
+        }
+        else if (name == "--font-size")
+            options.fontSize = static_cast<int>(parseNumber(name, value, 4, 200));
+        else if (name == "--scale")
+            options.scale = parseScale(value);
         else
             throw UsageError("unknown option '" + name + "'");
     };

@@ -33,6 +33,10 @@ struct ToolOptions {
     ReportFormat format = ReportFormat::text;
     double timeoutSeconds = 0; // 0: no timeout
     std::optional<std::string> file;
+    // tarvik-replay --png: the final screen drawn by the terminal widget into this file.
+    std::optional<std::string> png;
+    int fontSize = 14;  // points
+    double scale = 1;   // device pixels per point
     std::vector<std::string> command; // PROGRAM and its arguments
 
     static ToolOptions parseReplay(const std::vector<std::string>& args);
@@ -41,7 +45,7 @@ struct ToolOptions {
 
 inline constexpr const char* replayUsage =
     "usage: tarvik-replay [--cols N] [--rows N] [--scrollback N] [--chunk N] "
-    "[--resize OFFSET:COLSxROWS]... [--format text|json] [FILE]";
+    "[--resize OFFSET:COLSxROWS]... [--format text|json] [--png OUT.png [--font-size N] [--scale N]] [FILE]";
 inline constexpr const char* headlessUsage = "usage: tarvik-headless [--cols N] [--rows N] [--format "
                                              "text|json] [--timeout SECONDS] -- PROGRAM [ARG...]";
 
