@@ -19,7 +19,6 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -144,6 +143,58 @@ void closeInheritedDescriptors(int limit) noexcept {
         ::close(fd);
 }
 
+struct PseudoTerminal {
+    int master = -1;
+    int slave = -1;
+};
+
+// The master is close-on-exec from its first moment, so no program started
+// meanwhile by another thread inherits it. The slave is opened here, before
+// forking, because the child may only make system calls. Returns the errno
+// value on failure.
+int openPseudoTerminal(const winsize& size, PseudoTerminal& pty) {
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.master < 0) return errno;
+    char name[128];
+    if (::grantpt(pty.master) == 0 && ::unlockpt(pty.master) == 0 &&
+        ::ptsname_r(pty.master, name, sizeof name) == 0)
+        pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slave < 0) {
+        const int error = errno;
+        ::close(pty.master);
+        pty.master = -1;
+        return error;
+    }
+    ::ioctl(pty.slave, TIOCSWINSZ, &size);
+    return 0;
+}
+
+// Runs between fork and exec: the child leads a new session whose controlling
+// terminal is the slave, on its standard descriptors.
+void attachTerminal(int slave) noexcept {
+    ::setsid();
+    ::ioctl(slave, TIOCSCTTY, 0);
+    for (int fd = 0; fd <= 2; ++fd)
+        ::dup2(slave, fd);
+    if (slave > 2) ::close(slave);
+}
+
+// Runs between fork and exec. Ignored signals stay ignored across execve and
+// the signal mask is inherited, so whatever this program ignores or blocks
+// would silently reach the child (a shell deaf to Ctrl-C); it starts with
+// every signal at its default and none blocked. Dispositions first, so no
+// handler of ours can run once the mask opens.
+void resetSignals() noexcept {
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    ::sigemptyset(&standard.sa_mask);
+    for (int signal = 1; signal < NSIG; ++signal)
+        ::sigaction(signal, &standard, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
 int openExitDescriptor(pid_t pid) {
 #ifdef SYS_pidfd_open
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0U));
@@ -226,24 +277,29 @@ void PTYProcess::start(const std::string& executable, const std::vector<std::str
     winsize size = windowSize(columns, rows);
     const int limit = descriptorLimit();
 
-    int master = -1;
-    const pid_t child = ::forkpty(&master, nullptr, nullptr, &size);
+    PseudoTerminal pty;
+    if (const int error = openPseudoTerminal(size, pty); error != 0)
+        throw AppError(std::string("Не удалось открыть PTY: ") + std::strerror(error));
+    const pid_t child = ::fork();
     if (child == 0) {
+        attachTerminal(pty.slave);
+        resetSignals();
         closeInheritedDescriptors(limit);
         ::execve(executable.c_str(), argv.pointers.data(), envp.pointers.data());
         ::_exit(127);
     }
+    const int forkError = errno;
+    ::close(pty.slave);
     if (child < 0) {
-        const int error = errno;
-        throw AppError(std::string("Не удалось открыть PTY: ") + std::strerror(error));
+        ::close(pty.master);
+        throw AppError(std::string("Не удалось открыть PTY: ") + std::strerror(forkError));
     }
 
     pid_ = child;
     running_ = true;
-    master_ = master;
+    master_ = pty.master;
     const int flags = ::fcntl(master_, F_GETFL);
     if (flags >= 0) ::fcntl(master_, F_SETFL, flags | O_NONBLOCK);
-    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     watchOutput();
     watchExit();
 }

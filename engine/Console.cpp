@@ -17,6 +17,8 @@ namespace {
 struct termios savedSettings;
 volatile sig_atomic_t haveSavedSettings = 0;
 int resizePipe[2] = {-1, -1};
+// Longer than any password or passphrase a person types.
+constexpr size_t lineCapacity = 1024;
 
 void restoreSavedSettings() {
     if (haveSavedSettings) tcsetattr(STDIN_FILENO, TCSAFLUSH, &savedSettings);
@@ -108,7 +110,8 @@ bool Console::readLine(const std::string& prompt, std::string& line, bool echo) 
         changed = tcsetattr(STDIN_FILENO, TCSAFLUSH, &asking) == 0;
     }
     writeAll(STDERR_FILENO, prompt.data(), prompt.size());
-    line.clear();
+    wipe(line);
+    line.reserve(lineCapacity);
     bool gotLine = false;
     char c;
     for (;;) {
@@ -117,11 +120,19 @@ bool Console::readLine(const std::string& prompt, std::string& line, bool echo) 
         if (n <= 0) break;
         gotLine = true;
         if (c == '\n' || c == '\r') break;
-        line += c;
+        if (line.size() + 1 < lineCapacity) line += c;
     }
+    c = 0;
     if (changed) tcsetattr(STDIN_FILENO, TCSANOW, &settings);
     if (!echo && !isTerminal_) writeAll(STDERR_FILENO, "\n", 1);
     return gotLine;
+}
+
+void Console::wipe(std::string& secret) {
+    // Through the whole capacity: a shorter earlier answer may have used the same storage.
+    secret.resize(secret.capacity());
+    explicit_bzero(secret.data(), secret.size());
+    secret.clear();
 }
 
 void Console::writeAll(int fd, const char* data, size_t size) {

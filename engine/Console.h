@@ -33,7 +33,12 @@ class Console {
     bool takeResize();
 
     // A line typed by the user, with or without echo. Returns false at end of input.
+    // The line is read into storage reserved up front (longer input is cut
+    // short), so a password leaves no copies behind in freed memory; callers
+    // wipe() it when done.
     bool readLine(const std::string& prompt, std::string& line, bool echo);
+    // Overwrites all of a secret's storage and empties it.
+    static void wipe(std::string& secret);
 
     static void writeAll(int fd, const char* data, size_t size);
     static void message(const std::string& text); // one line on standard error, "skiv: " prefixed

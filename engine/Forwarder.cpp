@@ -23,16 +23,14 @@ namespace {
 constexpr size_t bridgeLimit = 256 * 1024;
 constexpr size_t chunkSize = 16384;
 
-// Opening a channel needs the server's answer; the session is switched to
-// blocking for that round trip and back again.
-class BlockingScope {
-  public:
-    explicit BlockingScope(ssh_session session) : session_(session) { ssh_set_blocking(session_, 1); }
-    ~BlockingScope() { ssh_set_blocking(session_, 0); }
-
-  private:
-    ssh_session session_;
-};
+// A server (or a local client of a forwarded port) must not be able to pile
+// up half-open forwardings: past this many, listeners wait before accepting.
+constexpr size_t pendingOpenLimit = 16;
+// How long a channel open or an outgoing connection may take.
+constexpr auto setUpTimeout = std::chrono::seconds(30);
+// The agent answers one request at a time; a handful of channels covers any
+// honest use and bounds what a server can make us hold.
+constexpr size_t agentChannelLimit = 8;
 
 std::string peerAddress(int fd, int& port) {
     sockaddr_storage storage{};
@@ -77,6 +75,9 @@ Forwarder::Forwarder(ssh_session session, const std::vector<ForwardSpec>& forwar
 }
 
 Forwarder::~Forwarder() {
+    // Closing channels runs libssh, whose callbacks may still ask for agent channels.
+    agentAllowed_ = false;
+    adoptPending();
     for (auto& bridge : bridges_)
         close(*bridge);
     for (auto& listener : listeners_)
@@ -91,23 +92,32 @@ void Forwarder::close(Bridge& bridge) {
     }
     if (bridge.fd >= 0) ::close(bridge.fd);
     bridge.fd = -1;
+    bridge.connector.reset();
     bridge.dead = true;
 }
 
 void Forwarder::addPollEntries(std::vector<pollfd>& fds) const {
+    const bool acceptMore = count([](const Bridge& b) {
+                                return b.stage != Stage::Open || b.socks != nullptr;
+                            }) < pendingOpenLimit;
     for (const auto& listener : listeners_)
-        fds.push_back({listener.fd, POLLIN, 0});
+        fds.push_back({listener.fd, static_cast<short>(acceptMore ? POLLIN : 0), 0});
     for (const auto& bridge : bridges_) {
+        if (bridge->stage == Stage::Connecting) {
+            fds.push_back({bridge->connector->descriptor(), POLLOUT, 0});
+            continue;
+        }
         short events = 0;
         if (!bridge->socketEof && bridge->toChannel.size() < bridgeLimit) events |= POLLIN;
         if (!bridge->toSocket.empty()) events |= POLLOUT;
-        fds.push_back({bridge->fd, events, 0});
+        // An opening bridge is not watched at all: a hang-up would wake every poll.
+        fds.push_back({bridge->stage == Stage::Opening ? -1 : bridge->fd, events, 0});
     }
 }
 
 void Forwarder::service(const std::vector<pollfd>& fds, size_t first) {
     size_t i = first;
-    // Entries were appended in this order; bridges added below get theirs next time.
+    // Entries were appended in this order; new bridges wait in pending_ until the next pump.
     const size_t listenerCount = listeners_.size();
     const size_t bridgeCount = bridges_.size();
     for (size_t l = 0; l < listenerCount; ++l, ++i)
@@ -115,7 +125,11 @@ void Forwarder::service(const std::vector<pollfd>& fds, size_t first) {
     for (size_t b = 0; b < bridgeCount; ++b, ++i) {
         Bridge& bridge = *bridges_[b];
         if (bridge.dead) continue;
-        if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) readSocket(bridge);
+        if (bridge.stage == Stage::Connecting) {
+            if (fds[i].revents & (POLLOUT | POLLHUP | POLLERR)) connected(bridge);
+        } else if (bridge.stage == Stage::Open && fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
+            readSocket(bridge);
+        }
     }
     acceptRemote();
 }
@@ -127,28 +141,72 @@ void Forwarder::accept(const Listener& listener) {
     bridge->fd = fd;
     if (listener.spec.kind == ForwardKind::Dynamic) {
         bridge->socks = std::make_unique<SocksRequest>();
-    } else {
-        bridge->channel = openDirect(listener.spec.host, listener.spec.hostPort, fd);
-        if (!bridge->channel) {
-            ::close(fd);
-            return;
-        }
+    } else if (!startOpening(*bridge, listener.spec.host, listener.spec.hostPort)) {
+        ::close(fd);
+        return;
     }
-    bridges_.push_back(std::move(bridge));
+    adopt(std::move(bridge));
 }
 
-ssh_channel Forwarder::openDirect(const std::string& host, uint16_t port, int fd) {
-    int originPort = 0;
-    std::string origin = peerAddress(fd, originPort);
-    ssh_channel channel = ssh_channel_new(session_);
-    if (!channel) return nullptr;
-    BlockingScope blocking(session_);
-    if (ssh_channel_open_forward(channel, host.c_str(), port, origin.c_str(), originPort) != SSH_OK) {
-        Console::message("forwarding to " + hostPortText(host, port) + " failed: " + ssh_get_error(session_));
-        ssh_channel_free(channel);
-        return nullptr;
+bool Forwarder::startOpening(Bridge& bridge, const std::string& host, uint16_t port) {
+    bridge.channel = ssh_channel_new(session_);
+    if (!bridge.channel) return false;
+    bridge.host = host;
+    bridge.port = port;
+    bridge.origin = peerAddress(bridge.fd, bridge.originPort);
+    bridge.stage = Stage::Opening;
+    bridge.deadline = Clock::now() + setUpTimeout;
+    return true;
+}
+
+// The session is non-blocking here, so each call sends the request or looks
+// for the answer and returns at once.
+bool Forwarder::continueOpening(Bridge& bridge) {
+    const int rc = ssh_channel_open_forward(bridge.channel, bridge.host.c_str(), bridge.port,
+                                            bridge.origin.c_str(), bridge.originPort);
+    if (rc == SSH_AGAIN) {
+        if (Clock::now() < bridge.deadline) return false;
+        openFailed(bridge, "the server did not answer in time");
+        return true;
     }
-    return channel;
+    if (rc != SSH_OK) {
+        openFailed(bridge, ssh_get_error(session_));
+        return true;
+    }
+    bridge.stage = Stage::Open;
+    if (bridge.socks) {
+        bridge.toSocket += bridge.socks->successReply();
+        bridge.toChannel += bridge.socks->takeRemainder();
+        bridge.socks.reset();
+    }
+    return true;
+}
+
+void Forwarder::openFailed(Bridge& bridge, const std::string& reason) {
+    Console::message("forwarding to " + hostPortText(bridge.host, bridge.port) + " failed: " + reason);
+    if (bridge.socks) {
+        // The refusal is small; a blocking-free best effort is enough before closing.
+        std::string refusal = bridge.toSocket + bridge.socks->failureReply();
+        [[maybe_unused]] auto n = write(bridge.fd, refusal.data(), refusal.size());
+    }
+    close(bridge);
+}
+
+void Forwarder::connected(Bridge& bridge) {
+    switch (bridge.connector->progress()) {
+    case TcpConnector::State::Connecting:
+        return;
+    case TcpConnector::State::Failed:
+        Console::message("cannot connect to " + hostPortText(bridge.host, bridge.port) + ": " +
+                         bridge.connector->reason());
+        close(bridge);
+        return;
+    case TcpConnector::State::Connected:
+        bridge.fd = bridge.connector->release();
+        bridge.connector.reset();
+        bridge.stage = Stage::Open;
+        return;
+    }
 }
 
 void Forwarder::acceptRemote() {
@@ -162,28 +220,33 @@ void Forwarder::acceptRemote() {
         if (!channel) return;
         auto rule = std::find_if(remote_.begin(), remote_.end(),
                                  [&](const ForwardSpec& s) { return s.port == port; });
-        int fd = -1;
+        auto bridge = std::make_unique<Bridge>();
+        bridge->channel = channel;
         if (rule != remote_.end()) {
+            bridge->host = rule->host;
+            bridge->port = rule->hostPort;
             try {
-                fd = connectTcp(rule->host, rule->hostPort);
-                setNonBlocking(fd, true);
+                bridge->connector = std::make_unique<TcpConnector>(rule->host, rule->hostPort);
             } catch (const Failure& failure) {
                 Console::message(failure.what());
             }
         }
-        if (fd < 0) {
-            ssh_channel_close(channel);
-            ssh_channel_free(channel);
+        if (!bridge->connector || bridge->connector->state() == TcpConnector::State::Failed) {
+            if (bridge->connector)
+                Console::message("cannot connect to " + hostPortText(bridge->host, bridge->port) + ": " +
+                                 bridge->connector->reason());
+            close(*bridge);
             continue;
         }
-        auto bridge = std::make_unique<Bridge>();
-        bridge->fd = fd;
-        bridge->channel = channel;
-        bridges_.push_back(std::move(bridge));
+        bridge->stage = Stage::Connecting;
+        bridge->deadline = Clock::now() + setUpTimeout;
+        adopt(std::move(bridge));
     }
 }
 
 ssh_channel Forwarder::openAgentChannel() {
+    if (!agentAllowed_) return nullptr;
+    if (count([](const Bridge& b) { return b.agent; }) >= agentChannelLimit) return nullptr;
     const char* path = std::getenv("SSH_AUTH_SOCK");
     if (!path || !*path) return nullptr;
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -201,10 +264,31 @@ ssh_channel Forwarder::openAgentChannel() {
     setNonBlocking(fd, true);
     auto bridge = std::make_unique<Bridge>();
     bridge->fd = fd;
+    bridge->agent = true;
     bridge->channel = ssh_channel_new(session_);
+    if (!bridge->channel) {
+        ::close(fd);
+        return nullptr;
+    }
     ssh_channel channel = bridge->channel;
-    bridges_.push_back(std::move(bridge));
+    adopt(std::move(bridge));
     return channel;
+}
+
+bool Forwarder::adoptPending() {
+    if (pending_.empty()) return false;
+    for (auto& bridge : pending_)
+        bridges_.push_back(std::move(bridge));
+    pending_.clear();
+    return true;
+}
+
+size_t Forwarder::count(bool (*matches)(const Bridge&)) const {
+    size_t n = 0;
+    for (const auto* list : {&bridges_, &pending_})
+        for (const auto& bridge : *list)
+            if (!bridge->dead && matches(*bridge)) ++n;
+    return n;
 }
 
 void Forwarder::readSocket(Bridge& bridge) {
@@ -228,30 +312,36 @@ void Forwarder::socksProgress(Bridge& bridge, std::string_view bytes) {
     auto status = bridge.socks->feed(bytes, reply);
     bridge.toSocket += reply;
     if (status == SocksRequest::Status::NeedMore) return;
-    if (status == SocksRequest::Status::Ready)
-        bridge.channel = openDirect(bridge.socks->host(), bridge.socks->port(), bridge.fd);
-    if (!bridge.channel) {
-        // The refusal is small; a blocking-free best effort is enough before closing.
-        std::string refusal = status == SocksRequest::Status::Ready ? bridge.socks->failureReply() : "";
-        bridge.toSocket += refusal;
-        [[maybe_unused]] auto n = write(bridge.fd, bridge.toSocket.data(), bridge.toSocket.size());
-        close(bridge);
+    if (status == SocksRequest::Status::Ready &&
+        startOpening(bridge, bridge.socks->host(), bridge.socks->port()))
         return;
-    }
-    bridge.toSocket += bridge.socks->successReply();
-    bridge.toChannel += bridge.socks->takeRemainder();
-    bridge.socks.reset();
+    if (status == SocksRequest::Status::Ready) bridge.toSocket += bridge.socks->failureReply();
+    [[maybe_unused]] auto n = write(bridge.fd, bridge.toSocket.data(), bridge.toSocket.size());
+    close(bridge);
 }
 
 bool Forwarder::pump() {
-    bool moved = false;
-    for (auto& bridge : bridges_)
-        if (!bridge->dead) moved |= pumpBridge(*bridge);
+    bool moved = adoptPending();
+    // By index, and new bridges only join between passes: see adopt().
+    for (size_t i = 0; i < bridges_.size(); ++i)
+        if (!bridges_[i]->dead) moved |= pumpBridge(*bridges_[i]);
     std::erase_if(bridges_, [](const auto& bridge) { return bridge->dead; });
-    return moved;
+    return adoptPending() || moved;
 }
 
 bool Forwarder::pumpBridge(Bridge& bridge) {
+    if (bridge.stage == Stage::Opening) {
+        if (!continueOpening(bridge)) return false;
+        if (bridge.dead) return true;
+    }
+    if (bridge.stage == Stage::Connecting) {
+        if (Clock::now() >= bridge.deadline) {
+            Console::message("cannot connect to " + hostPortText(bridge.host, bridge.port) + ": timed out");
+            close(bridge);
+            return true;
+        }
+        return false;
+    }
     bool moved = false;
     if (bridge.channel && !bridge.channelEof && bridge.toSocket.size() < bridgeLimit) {
         char buffer[chunkSize];

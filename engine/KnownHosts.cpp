@@ -2,10 +2,17 @@
 
 #include "engine/Failure.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <openssl/evp.h>
+#include <openssl/hmac.h>
+#include <openssl/rand.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvik {
@@ -51,6 +58,60 @@ bool askToTrust(Console& console, const std::string& host, const KeyDescription&
     }
 }
 
+std::string base64(const unsigned char* data, size_t size) {
+    std::string text(4 * ((size + 2) / 3) + 1, '\0');
+    const int n =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), data, static_cast<int>(size));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+// "|1|salt|HMAC-SHA1(salt, name)", both in base64: the form OpenSSH writes
+// when it hashes host names, so the file tells a reader nothing about where
+// the user goes while lookups still match.
+std::string hashedName(const std::string& name) {
+    unsigned char salt[20];
+    if (RAND_bytes(salt, sizeof salt) != 1) return {};
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!HMAC(EVP_sha1(), salt, sizeof salt, reinterpret_cast<const unsigned char*>(name.data()), name.size(),
+              digest, &length))
+        return {};
+    return "|1|" + base64(salt, sizeof salt) + "|" + base64(digest, length);
+}
+
+// Appends the server's key under the hashed name; returns false with errno set on failure.
+bool appendEntry(ssh_session session, const std::string& path) {
+    char* entry = nullptr;
+    if (ssh_session_export_known_hosts_entry(session, &entry) != SSH_OK || !entry) {
+        errno = EINVAL;
+        return false;
+    }
+    std::string line = entry;
+    ssh_string_free_char(entry);
+    const size_t space = line.find(' ');
+    const std::string hashed = space == std::string::npos ? "" : hashedName(line.substr(0, space));
+    if (hashed.empty()) {
+        errno = EINVAL;
+        return false;
+    }
+    line = hashed + line.substr(space);
+    if (line.back() != '\n') line += '\n';
+    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    // A file that does not end its last line gets the line break first.
+    struct stat info {};
+    char last = '\n';
+    if (fstat(fd, &info) == 0 && info.st_size > 0) {
+        if (pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') line.insert(0, "\n");
+    }
+    const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+    const int error = errno;
+    close(fd);
+    errno = written ? 0 : error;
+    return written;
+}
+
 void store(ssh_session session, const std::string& path) {
     std::error_code ignored;
     auto folder = std::filesystem::path(path).parent_path();
@@ -59,8 +120,8 @@ void store(ssh_session session, const std::string& path) {
         std::filesystem::create_directories(folder, ignored);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
     }
-    if (ssh_session_update_known_hosts(session) != SSH_OK)
-        Console::message("could not add the host key to " + path + ": " + ssh_get_error(session));
+    if (!appendEntry(session, path))
+        Console::message("could not add the host key to " + path + ": " + std::strerror(errno));
 }
 
 } // namespace

@@ -52,15 +52,21 @@ int relay(Console& console, Link& link) {
             userEndPending = false;
             if (!link.userEnded()) return 0;
         }
-        pollfd fds[3] = {{net, POLLIN, 0}, {console.resizeDescriptor(), POLLIN, 0}, {STDIN_FILENO, 0, 0}};
-        if (link.wantsUrgent()) fds[0].events |= POLLPRI;
+        // Protocol replies queue up like typed input: a peer that sends requests
+        // and never reads the answers is not read either while the queue is full.
+        const bool roomToNet = toNet.size() < backlogLimit;
+        pollfd fds[3] = {{net, 0, 0}, {console.resizeDescriptor(), POLLIN, 0}, {STDIN_FILENO, 0, 0}};
+        if (roomToNet) fds[0].events |= POLLIN;
+        if (roomToNet && link.wantsUrgent()) fds[0].events |= POLLPRI;
         if (!toNet.empty()) fds[0].events |= POLLOUT;
-        if (userOpen && toNet.size() < backlogLimit) fds[2].events = POLLIN;
+        if (userOpen && roomToNet) fds[2].events = POLLIN;
         if (poll(fds, userOpen ? 3 : 2, -1) < 0) {
             if (errno == EINTR) continue;
             return link.readFailed(errno);
         }
-        if (fds[1].revents & POLLIN && console.takeResize()) link.resized(console.windowSize(), toNet);
+        // Asked even without POLLIN: a resize signal that lands as poll returns
+        // has already run its handler, and the new size must go before the input read below.
+        if (console.takeResize()) link.resized(console.windowSize(), toNet);
         if (fds[0].revents & POLLPRI) link.urgent(console.windowSize(), toUser, toNet);
         if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
@@ -74,7 +80,8 @@ int relay(Console& console, Link& link) {
                 return 0;
             }
         }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+        // Without room, a hang-up shows as a failed write instead.
+        if (roomToNet && fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
             ssize_t n = read(net, buffer, sizeof buffer);
             if (n > 0) {
                 link.fromNet(std::string_view(buffer, static_cast<size_t>(n)), toUser, toNet);

@@ -151,6 +151,9 @@ Options Options::parse(const std::vector<std::string>& args) {
             options.identityFile = value();
         } else if (arg == "-C") {
             options.compression = true;
+        } else if (arg == "-timeout") {
+            options.timeoutSeconds = static_cast<unsigned>(parseNumber(value(), 86400, "timeout"));
+            if (options.timeoutSeconds == 0) throw UsageError("invalid timeout: \"0\"");
         } else if (arg == "-noagent") {
             options.useAgent = false;
         } else if (arg == "-L" || arg == "-R" || arg == "-D") {
@@ -196,7 +199,8 @@ uint16_t Options::effectivePort() const {
 const char* usageText() {
     return "usage: skiv -raw|-telnet|-rlogin|-ssh [-P PORT] [-l USER] [-t] [-A|-a] [-i KEYFILE] [-C]\n"
            "            [-noagent] [-L [bind:]port:host:hostport] [-R [bind:]port:host:hostport]\n"
-           "            [-D [bind:]port] [-no-antispoof] [-no-sanitise-stdout] [-no-sanitise-stderr] HOST\n"
+           "            [-D [bind:]port] [-no-antispoof] [-no-sanitise-stdout] [-no-sanitise-stderr]\n"
+           "            [-timeout SECONDS] HOST\n"
            "       skiv -serial -sercfg SPEED,8,n,1,N DEVICE\n"
            "       skiv -V\n";
 }

@@ -48,6 +48,8 @@ struct Options {
     std::string identityFile;
     bool compression = false;
     bool useAgent = true;
+    // How long setting up the connection (the SSH login's steps, the rlogin handshake) may take.
+    unsigned timeoutSeconds = 30;
     std::vector<ForwardSpec> forwards;
     SerialConfig serial;
 

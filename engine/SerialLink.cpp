@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -74,8 +76,17 @@ void configure(int fd, const SerialConfig& config) {
 } // namespace
 
 SerialLink::SerialLink(const std::string& device, const SerialConfig& config) : device_(device) {
+    const std::string inUse = "cannot open " + device + ": the device is in use by another program";
     fd_ = open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0 && errno == EBUSY) throw Failure(inUse);
     if (fd_ < 0) throw Failure("cannot open " + device + ": " + std::strerror(errno));
+    // The line is ours alone: TIOCEXCL refuses further opens (except to the
+    // superuser), and the lock is the convention other serial programs check.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        close(fd_);
+        throw Failure(inUse);
+    }
+    ioctl(fd_, TIOCEXCL);
     try {
         configure(fd_, config);
     } catch (const std::system_error& e) {
@@ -85,6 +96,7 @@ SerialLink::SerialLink(const std::string& device, const SerialConfig& config) : 
 }
 
 SerialLink::~SerialLink() {
+    ioctl(fd_, TIOCNXCL);
     close(fd_);
 }
 

@@ -1,6 +1,7 @@
 #include "engine/SshAuth.h"
 
 #include "engine/Failure.h"
+#include "engine/OpkIdentity.h"
 
 #include <algorithm>
 #include <cctype>
@@ -32,7 +33,7 @@ int askPassphrase(const char*, char* buffer, size_t length, int, int, void* user
     size_t n = std::min(answer.size(), length - 1);
     std::memcpy(buffer, answer.data(), n);
     buffer[n] = '\0';
-    std::fill(answer.begin(), answer.end(), '\0');
+    Console::wipe(answer);
     return 0;
 }
 
@@ -48,12 +49,10 @@ bool tryKeyFile(ssh_session session, Console& console, const std::string& path) 
         Console::message("cannot read key file " + path + ": " + std::strerror(errno));
         return false;
     }
-    if (isOpkKeyFile(path)) {
-        Console::message("key file " + path + " is in the OPK format, which this version cannot use yet");
-        return false;
-    }
     PassphraseContext context{&console, path};
-    ssh_key key = nullptr;
+    const bool opk = isOpkKeyFile(path);
+    ssh_key key = opk ? loadOpkIdentity(console, path) : nullptr;
+    if (opk && !key) return false;
     for (int attempt = 0; attempt < passwordAttempts && !key; ++attempt) {
         context.asked = false;
         if (ssh_pki_import_privkey_file(path.c_str(), nullptr, askPassphrase, &context, &key) == SSH_OK)
@@ -86,7 +85,7 @@ bool tryKeyboardInteractive(ssh_session session, Console& console) {
             std::string answer;
             if (!console.readLine(prompt ? prompt : "", answer, echo != 0)) return false;
             ssh_userauth_kbdint_setanswer(session, static_cast<unsigned>(i), answer.c_str());
-            std::fill(answer.begin(), answer.end(), '\0');
+            Console::wipe(answer);
         }
         rc = ssh_userauth_kbdint(session, nullptr, nullptr);
     }
@@ -98,7 +97,7 @@ bool tryPassword(ssh_session session, Console& console, const std::string& user,
         std::string password;
         if (!console.readLine(user + "@" + host + "'s password: ", password, false)) return false;
         int rc = ssh_userauth_password(session, nullptr, password.c_str());
-        std::fill(password.begin(), password.end(), '\0');
+        Console::wipe(password);
         if (rc == SSH_AUTH_SUCCESS) return true;
         if (rc == SSH_AUTH_ERROR) return false;
         Console::message("permission denied, please try again");

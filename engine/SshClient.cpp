@@ -22,16 +22,21 @@ namespace {
 
 constexpr size_t chunkSize = 16384;
 constexpr size_t inputLimit = 256 * 1024;
-constexpr long connectTimeoutSeconds = 30;
 // libssh may hold decrypted data or unsent packets that poll cannot see; a
 // short wake-up bounds how long either can wait.
 constexpr int pollIntervalMs = 200;
 // The status OpenSSH's client reports when the remote side gave none.
 constexpr int noExitStatus = 255;
 
+// The session with everything its callbacks reach. The callbacks live as long
+// as the session; the forwarder goes first, and reset() empties the pointer
+// before the forwarder is destroyed, so a callback run meanwhile finds none.
 struct SessionOwner {
     ssh_session session = ssh_new();
+    ssh_callbacks_struct callbacks{};
+    std::unique_ptr<Forwarder> forwarder;
     ~SessionOwner() {
+        forwarder.reset();
         if (ssh_is_connected(session)) ssh_disconnect(session);
         ssh_free(session);
     }
@@ -46,7 +51,7 @@ struct ChannelOwner {
 
 void configure(ssh_session session, const Options& options, const std::string& user) {
     const unsigned port = options.effectivePort();
-    const long timeout = connectTimeoutSeconds;
+    const long timeout = options.timeoutSeconds;
     const int no = 0;
     const std::string knownHosts = knownHostsPath();
     ssh_options_set(session, SSH_OPTIONS_HOST, options.host.c_str());
@@ -59,16 +64,21 @@ void configure(ssh_session session, const Options& options, const std::string& u
     ssh_options_set(session, SSH_OPTIONS_COMPRESSION, options.compression ? "yes" : "no");
 }
 
-void openShell(ssh_channel channel, const Options& options, WindowSize size) {
+// Returns whether the server granted agent forwarding.
+bool openShell(ssh_channel channel, const Options& options, WindowSize size) {
     if (ssh_channel_open_session(channel) != SSH_OK) throw Failure("cannot open a session channel");
-    if (options.agentForwarding && ssh_channel_request_auth_agent(channel) != SSH_OK)
-        Console::message("agent forwarding was refused");
+    bool agentGranted = false;
+    if (options.agentForwarding) {
+        agentGranted = ssh_channel_request_auth_agent(channel) == SSH_OK;
+        if (!agentGranted) Console::message("agent forwarding was refused");
+    }
     if (options.requestPty) {
         const std::string term = terminalType();
         if (ssh_channel_request_pty_size(channel, term.c_str(), size.columns, size.rows) != SSH_OK)
             Console::message("the server refused a terminal");
     }
     if (ssh_channel_request_shell(channel) != SSH_OK) throw Failure("the server refused to start a shell");
+    return agentGranted;
 }
 
 // The interactive part: the shell channel plus forwardings, until the shell's channel ends.
@@ -133,7 +143,9 @@ class ShellLoop {
             if (errno == EINTR) return;
             throw Failure("poll failed");
         }
-        if (fds[1].revents & POLLIN && console_.takeResize() && pty_) {
+        // Asked even without POLLIN: a resize signal that lands as poll returns
+        // has already run its handler, and the new size must go before the input read below.
+        if (console_.takeResize() && pty_) {
             WindowSize size = console_.windowSize();
             ssh_channel_change_pty_size(channel_, size.columns, size.rows);
         }
@@ -175,17 +187,16 @@ int runSsh(Console& console, const Options& options) {
     configure(session, options, user);
 
     // Callbacks must be registered before connecting; the forwarder that
-    // answers agent requests exists only after the login.
-    std::unique_ptr<Forwarder> forwarder;
-    ssh_callbacks_struct callbacks{};
-    ssh_callbacks_init(&callbacks);
-    Forwarder* forwarderSlot = nullptr;
-    callbacks.userdata = &forwarderSlot;
-    callbacks.channel_open_request_auth_agent_function = [](ssh_session, void* userdata) -> ssh_channel {
-        Forwarder* f = *static_cast<Forwarder**>(userdata);
+    // answers agent requests exists only after the login, and refuses them
+    // unless forwarding was asked for and granted.
+    ssh_callbacks_init(&owner.callbacks);
+    owner.callbacks.userdata = &owner;
+    owner.callbacks.channel_open_request_auth_agent_function = [](ssh_session,
+                                                                  void* userdata) -> ssh_channel {
+        Forwarder* f = static_cast<SessionOwner*>(userdata)->forwarder.get();
         return f ? f->openAgentChannel() : nullptr;
     };
-    ssh_set_callbacks(session, &callbacks);
+    ssh_set_callbacks(session, &owner.callbacks);
 
     if (ssh_connect(session) != SSH_OK)
         throw Failure("cannot connect to " + hostPortText(options.host, port) + ": " +
@@ -196,14 +207,13 @@ int runSsh(Console& console, const Options& options) {
     verifyHostKey(session, console, shownHost, knownHostsPath());
     authenticate(session, console, options, user);
 
-    forwarder = std::make_unique<Forwarder>(session, options.forwards);
-    forwarderSlot = forwarder.get();
+    owner.forwarder = std::make_unique<Forwarder>(session, options.forwards);
     ChannelOwner shell{ssh_channel_new(session)};
     if (!shell.channel) throw Failure("cannot create a channel");
-    openShell(shell.channel, options, console.windowSize());
+    if (openShell(shell.channel, options, console.windowSize())) owner.forwarder->allowAgent();
 
     console.enterRawMode();
-    ShellLoop(session, shell.channel, console, *forwarder, options.requestPty).run();
+    ShellLoop(session, shell.channel, console, *owner.forwarder, options.requestPty).run();
     int status = ssh_channel_get_exit_status(shell.channel);
     ssh_channel_close(shell.channel);
     return status < 0 ? noExitStatus : status;

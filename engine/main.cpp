@@ -33,7 +33,8 @@ int runLink(Console& console, const Options& options) {
         auto rlogin = std::make_unique<RloginLink>(
             connectTcp(options.host, options.effectivePort(), RloginLink::bindReservedPort));
         std::string local = localUserName();
-        rlogin->handshake(local, options.user.empty() ? local : options.user, terminalType(), rloginSpeed);
+        rlogin->handshake(local, options.user.empty() ? local : options.user, terminalType(), rloginSpeed,
+                          options.timeoutSeconds);
         link = std::move(rlogin);
         break;
     }

@@ -15,9 +15,9 @@ struct Hyperlink {
     friend bool operator==(const Hyperlink&, const Hyperlink&) = default;
 };
 
-// Parses a stored link payload "params;url": none unless it splits at ';' into at least
-// two parts; the second part is the URL, and each ':'-separated item of the first that
-// splits at '=' into exactly two parts is a parameter.
+// Parses a stored link payload "params;url": none without a ';'; everything after the
+// first ';' is the URL, and each ':'-separated item before it that splits at '=' into
+// exactly two parts is a parameter.
 std::optional<Hyperlink> parseHyperlink(std::string_view payload);
 
 } // namespace tarvik

@@ -89,6 +89,11 @@ TEST(Options, ProfileCommandLinesParse) {
     EXPECT_EQ(Options::parse({"-rlogin", "h"}).effectivePort(), 513);
     EXPECT_EQ(Options::parse({"-raw", "-P", "7", "h"}).effectivePort(), 7);
     EXPECT_FALSE(Options::parse({"-ssh", "-noagent", "h"}).useAgent);
+
+    EXPECT_EQ(Options::parse({"-rlogin", "h"}).timeoutSeconds, 30u);
+    EXPECT_EQ(Options::parse({"-rlogin", "-timeout", "5", "h"}).timeoutSeconds, 5u);
+    for (const char* bad : {"0", "-1", "soon", "86401"})
+        EXPECT_THROW(Options::parse({"-ssh", "-timeout", bad, "h"}), UsageError) << bad;
 }
 
 // The process itself: usage errors say what is wrong and exit 2 before anything connects.

@@ -3,8 +3,10 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
@@ -177,6 +179,86 @@ EchoServer::~EchoServer() {
     thread_.join();
     close(stop_[0]);
     close(stop_[1]);
+}
+
+Helper::Helper(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    std::vector<std::string> args = argv;
+    std::vector<char*> argp;
+    for (auto& a : args)
+        argp.push_back(a.data());
+    argp.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        for (const auto& [key, value] : env)
+            setenv(key.c_str(), value.c_str(), 1);
+        execv(argp[0], argp.data());
+        _exit(127);
+    }
+    close(out[1]);
+    out_ = out[0];
+}
+
+Helper::~Helper() {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    close(out_);
+}
+
+std::string Helper::readLine(std::chrono::milliseconds timeout) {
+    auto end = Clock::now() + timeout;
+    for (;;) {
+        if (auto at = pending_.find('\n'); at != std::string::npos) {
+            std::string line = pending_.substr(0, at);
+            pending_.erase(0, at + 1);
+            return line;
+        }
+        pollfd p{out_, POLLIN, 0};
+        if (poll(&p, 1, remainingMs(end)) <= 0) return "";
+        char buffer[512];
+        ssize_t n = read(out_, buffer, sizeof buffer);
+        if (n <= 0) return "";
+        pending_.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+TestAgent::TestAgent(const std::filesystem::path& folder) : socket_((folder / "agent.sock").string()) {
+    agent_ = std::make_unique<Helper>(std::vector<std::string>{"/usr/bin/ssh-agent", "-D", "-a", socket_});
+    auto end = Clock::now() + deadline;
+    while (!std::filesystem::exists(socket_)) {
+        if (Clock::now() >= end) throw std::runtime_error("ssh-agent did not start");
+        std::this_thread::sleep_for(10ms);
+    }
+    const std::string key = (folder / "agent_key").string();
+    run("ssh-keygen -q -t ed25519 -N '' -f " + key);
+    run("SSH_AUTH_SOCK=" + socket_ + " ssh-add -q " + key + " 2>/dev/null");
+}
+
+std::filesystem::path makeTempDir(const std::string& stem) {
+    std::string pattern = (std::filesystem::temp_directory_path() / (stem + "XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    return pattern;
+}
+
+void run(const std::string& command) {
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+long statusKiB(int pid, const std::string& field) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, field.size() + 1, field + ":") == 0)
+            return std::atol(line.c_str() + field.size() + 1);
+    return -1;
 }
 
 uint16_t unusedPort() {

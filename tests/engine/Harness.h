@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,6 +66,42 @@ class EchoServer {
     int stop_[2] = {-1, -1};
     std::thread thread_;
 };
+
+// A program the test runs beside skiv (a hostile peer, an agent); killed and
+// reaped when the test ends.
+class Helper {
+  public:
+    explicit Helper(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env = {});
+    ~Helper();
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+    // The next line the program writes on its standard output ("" at the deadline or its end).
+    std::string readLine(std::chrono::milliseconds timeout = deadline);
+    int pid() const { return pid_; }
+
+  private:
+    int pid_ = -1;
+    int out_ = -1;
+    std::string pending_;
+};
+
+// An ssh-agent on a socket in `folder` holding one new key.
+class TestAgent {
+  public:
+    explicit TestAgent(const std::filesystem::path& folder);
+    const std::string& socket() const { return socket_; }
+
+  private:
+    std::string socket_;
+    std::unique_ptr<Helper> agent_;
+};
+
+std::filesystem::path makeTempDir(const std::string& stem);
+// Runs a shell command; throws when it fails.
+void run(const std::string& command);
+std::string readFile(const std::filesystem::path& path);
+// A value from /proc/PID/status in KiB (VmRSS, VmHWM); -1 when absent.
+long statusKiB(int pid, const std::string& field);
 
 // A port nobody listens on (bound, then released).
 uint16_t unusedPort();

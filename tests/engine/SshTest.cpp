@@ -18,21 +18,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* sshdPath = "/usr/sbin/sshd";
 
-fs::path makeTempDir(const std::string& stem) {
-    std::string pattern = (fs::temp_directory_path() / (stem + "XXXXXX")).string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
-void run(const std::string& command) {
-    if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // A throw-away OpenSSH server on 127.0.0.1 with its own keys and configuration.
 class SshServer {
   public:
@@ -144,8 +129,14 @@ TEST_F(Ssh, UnknownHostIsAskedOnceAndRemoteStatusIsReturned) {
         skiv->send("exit 7\r");
         EXPECT_EQ(skiv->waitExit(), 7);
     }
-    EXPECT_NE(readFile(state_ / "known_hosts").find("[127.0.0.1]:" + std::to_string(server_->port())),
-              std::string::npos);
+    // Stored hashed: the file names no host, yet OpenSSH's own lookup finds the entry.
+    const std::string name = "[127.0.0.1]:" + std::to_string(server_->port());
+    const std::string stored = readFile(state_ / "known_hosts");
+    EXPECT_EQ(stored.rfind("|1|", 0), 0u) << stored;
+    EXPECT_EQ(stored.find("127.0.0.1"), std::string::npos) << stored;
+    EXPECT_EQ(fs::status(state_ / "known_hosts").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    run("ssh-keygen -F '" + name + "' -f " + (state_ / "known_hosts").string() + " >/dev/null");
 
     auto again = start();
     ASSERT_TRUE(shellReady(*again)) << again->output();
@@ -255,6 +246,36 @@ TEST_F(Ssh, ForwardsRemotePortsBackToLocalServices) {
     }
     skiv->send("exit\r");
     EXPECT_EQ(skiv->waitExit(), 0);
+}
+
+TEST_F(Ssh, RemoteForwardingToAServiceThatNeverAnswersLeavesTheShellResponsive) {
+    trustServer();
+    // A listener with a full queue: the kernel drops further connection attempts, which then hang.
+    int stalled = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(stalled, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(listen(stalled, 0), 0);
+    getsockname(stalled, reinterpret_cast<sockaddr*>(&address), &length);
+    const uint16_t stalledPort = ntohs(address.sin_port);
+    int filler = connectLoopback(stalledPort);
+    ASSERT_GE(filler, 0);
+
+    const uint16_t remote = unusedPort();
+    auto skiv =
+        start({"-R", "127.0.0.1:" + std::to_string(remote) + ":127.0.0.1:" + std::to_string(stalledPort)});
+    ASSERT_TRUE(shellReady(*skiv)) << skiv->output();
+    int client = connectLoopback(remote);
+    ASSERT_GE(client, 0);
+    // The channel open reaches skiv ahead of the shell's answer on the same connection.
+    ASSERT_TRUE(shellReady(*skiv)) << skiv->output();
+    close(client);
+    skiv->send("exit\r");
+    EXPECT_EQ(skiv->waitExit(), 0);
+    close(filler);
+    close(stalled);
 }
 
 } // namespace

@@ -156,6 +156,34 @@ TEST(PTYProcess, StartRefusesWhileRunningAndWhatCannotBeExecuted) {
 }
 
 // Also checks that the child inherits no descriptor but its terminal.
+// What this program ignores or blocks must not reach the child: a shell that
+// inherited an ignored SIGINT could not be interrupted.
+TEST(PTYProcess, ChildStartsWithDefaultSignalsNoneBlockedAndOnItsOwnTerminal) {
+    struct sigaction ignore {
+    }, oldInt{}, oldPipe{};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGINT, &ignore, &oldInt);
+    ::sigaction(SIGPIPE, &ignore, &oldPipe);
+    sigset_t blocked, oldMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    sigaddset(&blocked, SIGTERM);
+    ::sigprocmask(SIG_BLOCK, &blocked, &oldMask);
+
+    Child child;
+    child.shell("grep -E '^Sig(Blk|Ign)' /proc/self/status; tty; echo done");
+    ::sigprocmask(SIG_SETMASK, &oldMask, nullptr);
+    ::sigaction(SIGINT, &oldInt, nullptr);
+    ::sigaction(SIGPIPE, &oldPipe, nullptr);
+
+    ASSERT_TRUE(child.printed("done")) << child.output;
+    EXPECT_NE(child.output.find("SigBlk:\t0000000000000000"), std::string::npos) << child.output;
+    EXPECT_NE(child.output.find("SigIgn:\t0000000000000000"), std::string::npos) << child.output;
+    EXPECT_NE(child.output.find("/dev/pts/"), std::string::npos) << child.output;
+    EXPECT_TRUE(child.exited());
+    EXPECT_EQ(child.exitCode, 0);
+}
+
 TEST(PTYProcess, ChildEnvironmentOverridesInheritedValuesSortedByKey) {
     for (const char* key :
          {"TERM", "COLORTERM", "TERM_PROGRAM", "SSH_ASKPASS_REQUIRE", "LC_CTYPE", "ZZ_KEPT"})
