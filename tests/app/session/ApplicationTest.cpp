@@ -165,7 +165,7 @@ Connection rawProfile(quint16 port, ClosePolicy policy) {
     profile.name = "echo";
     profile.host = "127.0.0.1";
     profile.port = std::to_string(port);
-    profile.protocolKind = ConnectionProtocol::Raw;
+    profile.protocolKind = ConnectionProtocol::raw;
     profile.closeOnExit = policy;
     return profile;
 }

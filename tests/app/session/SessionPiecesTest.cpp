@@ -100,7 +100,7 @@ TEST(SessionText, TitlesAddressesAndEngines) {
     EXPECT_EQ(SessionText::engineLabel(std::nullopt, "bash"), "bash");
     EXPECT_EQ(SessionText::engineLabel(profile(ClosePolicy::clean), "bash"), "OpenSSH");
     Connection telnet = profile(ClosePolicy::clean);
-    telnet.protocolKind = ConnectionProtocol::Telnet;
+    telnet.protocolKind = ConnectionProtocol::telnet;
     EXPECT_EQ(SessionText::engineLabel(telnet, "bash"), "Orvel / Skiv 0.85");
 }
 
