@@ -113,6 +113,7 @@ Terminal::Terminal(TerminalDelegate& delegate, TerminalOptions options)
     normalBuffer_->fillViewportRows();
     altBuffer_->fillViewportRows();
 
+    tables_.setReclaim([this](CellTables& tables) { markLiveCells(tables); });
     installHandlers();
     normalBuffer_->setupTabStops(-1, tabStopWidth_);
     altBuffer_->setupTabStops(-1, tabStopWidth_);
@@ -120,6 +121,17 @@ Terminal::Terminal(TerminalDelegate& delegate, TerminalOptions options)
 }
 
 Terminal::~Terminal() = default;
+
+// Everything that can still show a cluster or a link: both screens with their history,
+// and the link being printed.
+void Terminal::markLiveCells(CellTables& tables) {
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()})
+        b->lines().forEachStoredLine([&tables](BufferLine& line) {
+            for (const CharData& cell : line.getData())
+                tables.markLive(cell);
+        });
+    tables.markLive(currentLink);
+}
 
 std::unique_ptr<Buffer> Terminal::makeBuffer(std::optional<int> scrollback) const {
     auto buffer = std::make_unique<Buffer>(cols_, rows_, tabStopWidth_, scrollback);
@@ -305,7 +317,7 @@ const CharData* Terminal::getCharData(int col, int row) const {
 std::optional<std::string> Terminal::getCharacter(int col, int row) const {
     const CharData* cell = getCharData(col, row);
     if (!cell) return std::nullopt;
-    return cell->getCharacter();
+    return cell->getCharacter(tables_);
 }
 
 void Terminal::installPalette(std::span<const Color> colors) {
@@ -464,7 +476,7 @@ void Terminal::printCluster(std::span<const char32_t> cluster) {
     int width = properties.width;
     for (char32_t c : cluster.subspan(1)) width = std::max(width, UnicodeUtil::columnWidth(c));
     buffer_->insertCharacter(
-        stamped(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width)));
+        stamped(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width, tables_)));
 }
 
 // Joins the cell written last, provided it lies on the cursor's line and the screen has
@@ -485,12 +497,12 @@ bool Terminal::combineWithLastCell(std::span<const char32_t> cluster, bool onlyW
     // sequence adds at most four scalars.
     std::array<char32_t, GraphemeTable::maxClusterLength + 4> combined;
     const std::size_t held =
-        cell.copyScalars(std::span<char32_t>(combined).first(GraphemeTable::maxClusterLength));
+        cell.copyScalars(std::span<char32_t>(combined).first(GraphemeTable::maxClusterLength), tables_);
     const std::size_t added = std::min(cluster.size(), combined.size() - held);
     std::copy_n(cluster.begin(), added, combined.begin() + held);
     const std::u32string_view text(combined.data(), held + added);
     if (onlyWithinGrapheme && !isOneGrapheme(text)) return false;
-    cell.setValue(text, cell.width());
+    cell.setValue(text, cell.width(), tables_);
     // While the user looks at the history the cell may lie below the view: then there
     // is no visible row to redraw.
     const int row = last->line - buf.yDisp();

@@ -14,6 +14,7 @@
 #include "terminal/Attribute.h"
 #include "terminal/Buffer.h"
 #include "terminal/BufferLine.h"
+#include "terminal/CellTables.h"
 #include "terminal/CharData.h"
 #include "terminal/CharSets.h"
 #include "terminal/Color.h"
@@ -104,6 +105,13 @@ public:
     const BufferLine* getLine(int row) const;
     const BufferLine* getScrollInvariantLine(int row) const;
     const CharData* getCharData(int col, int row) const;
+
+    // The tables behind this terminal's cells: read a cell's grapheme with
+    // cell.getCharacter(tables()) / appendCharacter / copyScalars, its hyperlink payload
+    // with cell.getPayload(tables()). Unused entries are reclaimed when a table fills, so
+    // a code or atom means something only while a cell of this terminal holds it.
+    CellTables& tables() { return tables_; }
+    const CellTables& tables() const { return tables_; }
     std::optional<std::string> getCharacter(int col, int row) const;
 
     void installPalette(std::span<const Color> colors);
@@ -252,6 +260,7 @@ private:
     void resizeBuffers(int newColumns, int newRows);
     std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
     void checkInvariants() const;
+    void markLiveCells(CellTables& tables);
     CharData stamped(CharData cell) const;
     bool scrollsBetweenMargins() const;
     void shiftMarginArea(bool up);
@@ -259,6 +268,8 @@ private:
     void blankRotatedLine(BufferLine& line, bool isWrapped);
 
     TerminalOptions options_;
+    // Declared before the buffers, so that it outlives every cell that names it.
+    CellTables tables_;
     int cols_;
     int rows_;
     int tabStopWidth_;

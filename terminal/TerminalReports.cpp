@@ -225,7 +225,7 @@ uint32_t cellSum(const Terminal& t, const CellRectangle& r) {
                 sum += 0x20;
                 continue;
             }
-            const std::string character = cell.getCharacter();
+            const std::string character = cell.getCharacter(t.tables());
             const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(character.data());
             auto left = static_cast<utf8proc_ssize_t>(character.size());
             while (left > 0) {
@@ -411,7 +411,7 @@ void oscHyperlink(Terminal& t, Bytes payload) {
     const auto [x, y] = t.getCursorLocation();
     t.hyperLinkTracking.emplace(Position{x, y + t.buffer().yBase()}, std::string(text));
     // A full atom table leaves the text unlinked rather than linked to the wrong target.
-    t.currentLink = TinyAtom::lookup(text).value_or(TinyAtom());
+    t.currentLink = t.tables().internLink(text).value_or(TinyAtom());
 }
 
 void oscClipboard(Terminal& t, Bytes payload) {

@@ -36,7 +36,7 @@ Rows screen(const Terminal& t) {
 
 std::string cellText(const Terminal& t, int col, int row) {
     std::string out;
-    t.getCharData(col, row)->appendCharacter(out);
+    t.getCharData(col, row)->appendCharacter(out, t.tables());
     return out;
 }
 
@@ -234,7 +234,7 @@ TEST(RegionScrolling, HistoryAndStatusLinesAroundTheRegion) {
                                    "L" + std::to_string(lines - 1), "S"}));
         const Buffer& b = t.buffer();
         EXPECT_EQ(b.yBase(), std::min(lines - 3, 10)); // ten rows of history at most
-        EXPECT_EQ(rowText(b.lines()[b.yBase() - 1]), "L" + std::to_string(lines - 4));
+        EXPECT_EQ(rowText(b.lines()[b.yBase() - 1], t.tables()), "L" + std::to_string(lines - 4));
     }
     termtest::ReportsHost host;
     Terminal t(host, size(10, 4));
@@ -243,6 +243,63 @@ TEST(RegionScrolling, HistoryAndStatusLinesAroundTheRegion) {
     EXPECT_EQ(t.buffer().yBase(), 0);
     t.feed("\x1b[2;1H\x1bM\x1bM");
     EXPECT_EQ(screen(t), (Rows{"T", "", "", "S"}));
+}
+
+} // namespace
+} // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// A cluster of its own for every number: a base letter and three combining marks.
+std::u32string clusterFor(int n) {
+    std::u32string cluster = U"e";
+    for (int i = 0; i < 3; ++i, n /= 112)
+        cluster += static_cast<char32_t>(0x300 + n % 112);
+    return cluster;
+}
+
+std::string utf8(std::u32string_view scalars) {
+    std::string out;
+    for (char32_t c : scalars)
+        appendUtf8(out, c);
+    return out;
+}
+
+// Far more distinct links and clusters than either table holds pass through a terminal
+// with a long history; every cell that still shows one must still resolve to its own.
+TEST(CellTablesOfATerminal, ReclaimEntriesNoCellHolds) {
+    constexpr int total = 150000; // more than twice the link table, fifteen times the live clusters
+    termtest::ReportsHost host;
+    TerminalOptions options = size(20, 5);
+    options.scrollback = 10000;
+    Terminal t(host, options);
+    std::string chunk;
+    for (int n = 0; n < total; ++n) {
+        chunk += "\x1b]8;;http://x/" + std::to_string(n) + "\x07" + std::to_string(n) + ' ' + utf8(clusterFor(n)) +
+                 "\x1b]8;;\x07\r\n";
+        if (chunk.size() > 1 << 16) {
+            t.feed(chunk);
+            chunk.clear();
+        }
+    }
+    t.feed(chunk);
+
+    const auto& lines = t.buffer().lines();
+    int checked = 0;
+    for (int i = 0; i < lines.count(); ++i) {
+        const BufferLine& line = lines[i];
+        const std::string text = rowText(line, t.tables());
+        if (text.empty()) continue;
+        const int n = std::stoi(text);
+        ASSERT_EQ(text, std::to_string(n) + ' ' + utf8(clusterFor(n))) << "line " << i;
+        const std::string* link = line[0].getPayload(t.tables());
+        ASSERT_NE(link, nullptr) << "line " << i;
+        ASSERT_EQ(*link, ";http://x/" + std::to_string(n));
+        ++checked;
+    }
+    EXPECT_EQ(checked, 10000 + 4); // the history and the screen above the cursor
+    EXPECT_LE(t.tables().links().size(), TinyAtom::maxAtom);
 }
 
 } // namespace

@@ -234,7 +234,7 @@ TEST_F(ReportsTest, HyperlinksMarkExactlyThePrintedCells) {
            "cde\x1b]8;;\x07"
            "fg");
     EXPECT_EQ(linkMap(0, 0, 8), "..###...");
-    EXPECT_EQ(*t.getCharData(2, 0)->getPayload(), ";http://x");
+    EXPECT_EQ(*t.getCharData(2, 0)->getPayload(t.tables()), ";http://x");
     // Across a wrap; parameters with an empty URI end the link too.
     moveTo(78, 1);
     t.feed("\x1b]8;id=7;http://y\x07"
