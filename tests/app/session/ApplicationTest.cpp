@@ -202,7 +202,7 @@ TEST_F(Application, ClosePoliciesDecideOnTheExitStatus) {
         SessionWindowController* session = last();
         if (c.clean)
             session->terminal().pty().send("bye\r");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return session->exitCode().has_value() || app_->terminals().empty(); },
+        ASSERT_TRUE(QTest::qWaitFor([&] { return app_->terminals().empty() || session->exitCode().has_value(); },
                                     deadline));
         EXPECT_EQ(app_->terminals().empty(), c.closes) << rawValue(c.policy) << " clean=" << c.clean;
         if (!app_->terminals().empty()) {
