@@ -1,5 +1,5 @@
 # Tarvik: one command each to set up and test, run, benchmark and fuzz.
-.PHONY: deps test test-asan build bench fuzz run clean format
+.PHONY: deps test test-asan build bench fuzz run deb clean format
 
 FUZZ_SECONDS ?= 60
 
@@ -35,6 +35,12 @@ fuzz: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	bash scripts/run-fuzz.sh build/fuzz $(FUZZ_SECONDS)
+
+# The Debian package: build/release/tarvik_<version>_<arch>.deb
+deb: deps
+	cmake --preset release
+	cmake --build --preset release
+	cd build/release && cpack -G DEB
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -3,6 +3,7 @@
 // Deterministic terminal output for benchmarks and fuzzing seeds. Each workload stands
 // for one kind of program output; the same arguments always give the same bytes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,11 +11,25 @@
 
 namespace tarvik::workloads {
 
-enum class Workload { plainAscii, denseSgr, altScreenCursor, unicodeMix, editorSession };
+enum class Workload {
+    plainAscii,
+    denseSgr,
+    altScreenCursor,
+    unicodeMix,
+    editorSession,
+    regionBelowTop,
+    regionAboveStatus,
+    regionMiddle,
+    cursorMotion,
+    denseCells,
+    mediumCells,
+};
 
-inline constexpr Workload allWorkloads[] = {Workload::plainAscii, Workload::denseSgr,
-                                            Workload::altScreenCursor, Workload::unicodeMix,
-                                            Workload::editorSession};
+inline constexpr Workload allWorkloads[] = {
+    Workload::plainAscii,     Workload::denseSgr,          Workload::altScreenCursor, Workload::unicodeMix,
+    Workload::editorSession,  Workload::regionBelowTop,    Workload::regionAboveStatus,
+    Workload::regionMiddle,   Workload::cursorMotion,      Workload::denseCells,      Workload::mediumCells,
+};
 
 inline std::string_view name(Workload w) {
     switch (w) {
@@ -28,6 +43,18 @@ inline std::string_view name(Workload w) {
         return "unicode_mix";
     case Workload::editorSession:
         return "editor";
+    case Workload::regionBelowTop:
+        return "region_below_top";
+    case Workload::regionAboveStatus:
+        return "region_above_status";
+    case Workload::regionMiddle:
+        return "region_middle";
+    case Workload::cursorMotion:
+        return "cursor_motion";
+    case Workload::denseCells:
+        return "dense_cells";
+    case Workload::mediumCells:
+        return "medium_cells";
     }
     return "?";
 }
@@ -176,6 +203,63 @@ inline void editorSession(std::string& out, Rng& rng, int cols, int rows) {
     }
 }
 
+// Short lines scrolled inside a region that the prefix of the stream sets up.
+inline void shortLine(std::string& out, Rng& rng) {
+    word(out, rng, rng.between(5, 30));
+    out += "\r\n";
+}
+
+// One character at a scattered position, as a program repainting a screen does.
+inline void cursorMotion(std::string& out, Rng& rng, int cols, int rows) {
+    moveTo(out, rng.between(1, rows), rng.between(1, cols));
+    out += static_cast<char>('a' + rng.below(26));
+}
+
+// Every cell its own 256-colour foreground and true-colour background.
+inline void denseCells(std::string& out, Rng& rng, int cols) {
+    for (int column = 0; column < cols - 1; ++column) {
+        out += "\x1b[38;5;" + std::to_string(rng.below(256)) + ";48;2;" + std::to_string(rng.below(256)) + ';' +
+               std::to_string(rng.below(256)) + ';' + std::to_string(rng.below(256)) + 'm';
+        out += static_cast<char>('a' + rng.below(26));
+    }
+    out += "\x1b[0m\r\n";
+}
+
+// A few attribute changes per line, as in a coloured listing or a highlighted source file.
+inline void mediumCells(std::string& out, Rng& rng, int cols) {
+    int column = 0;
+    for (int changes = rng.between(2, 5); changes > 0 && column < cols - 12; --changes) {
+        out += "\x1b[" + std::to_string(rng.below(2)) + ';' + std::to_string(31 + rng.below(7)) + 'm';
+        const int run = rng.between(3, 12);
+        word(out, rng, run);
+        out += "\x1b[m ";
+        column += run + 1;
+    }
+    out += "\r\n";
+}
+
+// What a stream sets up before its body: a screen, a scroll region, a cursor.
+inline std::string prefix(Workload w, int rows) {
+    const auto region = [rows](int top, int bottom) {
+        return "\x1b[" + std::to_string(top) + ';' + std::to_string(bottom) + "r\x1b[" + std::to_string(bottom) +
+               ";1H";
+    };
+    switch (w) {
+    case Workload::altScreenCursor:
+    case Workload::editorSession:
+    case Workload::cursorMotion:
+        return "\x1b[?1049h\x1b[H\x1b[2J";
+    case Workload::regionBelowTop:
+        return region(2, rows);
+    case Workload::regionAboveStatus:
+        return region(1, rows - 1);
+    case Workload::regionMiddle:
+        return region(rows / 3, rows / 3 + std::max(rows / 4, 3));
+    default:
+        return "";
+    }
+}
+
 } // namespace detail
 
 // About `size` bytes of the workload for a screen of cols x rows.
@@ -183,7 +267,7 @@ inline std::string generate(Workload w, int cols, int rows, std::size_t size, ui
     Rng rng(seed + static_cast<uint64_t>(w));
     std::string out;
     out.reserve(size + 512);
-    if (w == Workload::altScreenCursor || w == Workload::editorSession) out += "\x1b[?1049h\x1b[H\x1b[2J";
+    out += detail::prefix(w, rows);
     while (out.size() < size) {
         switch (w) {
         case Workload::plainAscii:
@@ -200,6 +284,20 @@ inline std::string generate(Workload w, int cols, int rows, std::size_t size, ui
             break;
         case Workload::editorSession:
             detail::editorSession(out, rng, cols, rows);
+            break;
+        case Workload::regionBelowTop:
+        case Workload::regionAboveStatus:
+        case Workload::regionMiddle:
+            detail::shortLine(out, rng);
+            break;
+        case Workload::cursorMotion:
+            detail::cursorMotion(out, rng, cols, rows);
+            break;
+        case Workload::denseCells:
+            detail::denseCells(out, rng, cols);
+            break;
+        case Workload::mediumCells:
+            detail::mediumCells(out, rng, cols);
             break;
         }
     }

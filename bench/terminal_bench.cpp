@@ -1,9 +1,12 @@
-// Whole-engine throughput on five kinds of program output, against libvterm fed the same
-// bytes in the same chunks in the same run. Names read WORKLOAD/ENGINE/COLSxROWS, so the
+// Whole-engine throughput on kinds of program output, against libvterm and libtsm fed the
+// same bytes in the same chunks in the same run. Names read WORKLOAD/ENGINE/COLSxROWS, so the
 // JSON output pairs up by name.
 
 #include <benchmark/benchmark.h>
 #include <vterm.h>
+extern "C" {
+#include <libtsm.h>
+}
 
 #include <malloc.h>
 #include <unistd.h>
@@ -87,6 +90,31 @@ void libvtermEngine(benchmark::State& state, Workload w, Size size) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
 }
 
+void libtsmEngine(benchmark::State& state, Workload w, Size size) {
+    const std::string& data = stream(w, size);
+    tsm_screen* screen = nullptr;
+    tsm_vte* vte = nullptr;
+    if (tsm_screen_new(&screen, nullptr, nullptr) < 0) {
+        state.SkipWithError("libtsm screen");
+        return;
+    }
+    tsm_screen_resize(screen, static_cast<unsigned>(size.cols), static_cast<unsigned>(size.rows));
+    tsm_screen_set_max_sb(screen, benchScrollback);
+    // Replies are dropped, as for the other engines.
+    if (tsm_vte_new(&vte, screen, [](tsm_vte*, const char*, size_t, void*) {}, nullptr, nullptr, nullptr) < 0) {
+        tsm_screen_unref(screen);
+        state.SkipWithError("libtsm vte");
+        return;
+    }
+    for (auto _ : state)
+        feedChunks(data, [&](std::span<const uint8_t> chunk) {
+            tsm_vte_input(vte, reinterpret_cast<const char*>(chunk.data()), chunk.size());
+        });
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(data.size()));
+    tsm_vte_unref(vte);
+    tsm_screen_unref(screen);
+}
+
 long residentBytes() {
     long pages = 0, resident = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {
@@ -131,6 +159,8 @@ const bool registered = [] {
             benchmark::RegisterBenchmark((base + "/tarvik" + suffix).c_str(), tarvikEngine, w, size)
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark((base + "/libvterm" + suffix).c_str(), libvtermEngine, w, size)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark((base + "/libtsm" + suffix).c_str(), libtsmEngine, w, size)
                 ->Unit(benchmark::kMillisecond);
         }
     }

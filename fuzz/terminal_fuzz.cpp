@@ -66,7 +66,7 @@ std::size_t extractText(const Terminal& t) {
     std::size_t total = 0;
     const auto& lines = t.buffer().lines();
     for (int i = 0; i < lines.count(); ++i)
-        total += rowText(lines[i]).size();
+        total += rowText(lines[i], t.tables()).size();
     return total;
 }
 

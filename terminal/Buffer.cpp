@@ -74,6 +74,7 @@ void Buffer::softReset() {
     savedMarginMode = false;
     savedWraparound = false;
     savedReverseWraparound = false;
+    savedCharacterProtection = false;
 }
 
 void Buffer::setupTabStops(int index, int tabStopWidth) {
@@ -153,7 +154,9 @@ void Buffer::insertCharacter(const CharData& charData) {
     }
 
     BufferLine& line = cursorLine();
-    const CharData filler(curAttr, U'\0', 1);
+    // The second half of a wide character is protected as its first half is.
+    CharData filler(curAttr, U'\0', 1);
+    filler.setProtected(charData.isProtected());
     if (insertMode) {
         line.insertCells(x_, width, right, filler);
         // A wide character pushed to the edge would be cut in half there.
@@ -175,6 +178,7 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
     // would otherwise reload it for every cell written.
     const Attribute attribute = pen.attribute;
     const TinyAtom link = pen.payload;
+    const bool protect = pen.isProtected();
     std::size_t i = 0;
     while (i < bytes.size()) {
         const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
@@ -184,6 +188,7 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
         if (insertMode || room <= 0) {
             CharData cell(attribute, bytes[i++], 1);
             cell.payload = link;
+            cell.setProtected(protect);
             insertCharacter(cell);
             continue;
         }
@@ -192,6 +197,7 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
         for (std::size_t k = 0; k < take; ++k) {
             CharData cell(attribute, bytes[i + k], 1);
             cell.payload = link;
+            cell.setProtected(protect);
             cells[k] = cell;
         }
         i += take;

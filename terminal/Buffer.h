@@ -113,6 +113,7 @@ class Buffer {
     bool savedMarginMode = false;
     bool savedWraparound = false;
     bool savedReverseWraparound = false;
+    bool savedCharacterProtection = false;
     Attribute savedAttr = CharData::defaultAttr;
     const CharSets::Table* savedCharset = CharSets::defaultCharset;
     Attribute curAttr = Attribute::empty;

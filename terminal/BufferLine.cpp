@@ -128,13 +128,14 @@ bool BufferLine::hasAnyContent() const {
     });
 }
 
-std::string BufferLine::translateToString(bool trimRight, int startCol, int endCol) const {
+std::string BufferLine::translateToString(const CellTables& tables, bool trimRight, int startCol,
+                                          int endCol) const {
     startCol = std::max(startCol, 0);
     int end = endCol == -1 ? count() : std::min(endCol, count());
     if (trimRight) end = std::max(std::min(getTrimmedLength(), end), startCol);
     std::string text;
     for (int i = startCol; i < end; ++i)
-        data_[static_cast<std::size_t>(i)].appendCharacter(text);
+        data_[static_cast<std::size_t>(i)].appendCharacter(text, tables);
     return text;
 }
 

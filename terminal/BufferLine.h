@@ -55,8 +55,10 @@ class BufferLine {
     // A null cell with a non-default attribute is content too (a coloured erase).
     bool hasContent(int index) const;
     bool hasAnyContent() const;
-    std::string translateToString(bool trimRight = false, int startCol = 0, int endCol = -1) const;
-    std::string debugDescription() const { return translateToString(false, 0, -1); }
+    // The cells' graphemes, clusters read from the tables of the terminal holding the line.
+    std::string translateToString(const CellTables& tables, bool trimRight = false, int startCol = 0,
+                                  int endCol = -1) const;
+    std::string debugDescription(const CellTables& tables) const { return translateToString(tables); }
 
     // Adds a picture strip drawn over this row. Strips stay with this line object: copies
     // made with from() or copyFrom() do not take them.

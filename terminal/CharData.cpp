@@ -1,6 +1,8 @@
 #include "terminal/CharData.h"
 
-#include "terminal/GraphemeTable.h"
+#include <array>
+
+#include "terminal/CellTables.h"
 
 namespace tarvik {
 
@@ -31,37 +33,34 @@ void appendUtf8(std::string& out, char32_t scalar) {
     }
 }
 
-CharData::CharData(const Attribute& attribute, std::u32string_view cluster, int size)
+CharData::CharData(const Attribute& attribute, std::u32string_view cluster, int size, CellTables& tables)
     : width_(narrowWidth(size)), attribute(attribute) {
     // A CR LF pair arrives as one cluster but means a line feed.
-    code_ = cluster == U"\r\n" ? 10 : codeForCluster(cluster);
+    code_ = cluster == U"\r\n" ? 10 : tables.clusterCode(cluster);
 }
 
+// A new value keeps the cell's protection: it belongs to the cell, not to the character.
 void CharData::setValue(char32_t scalar, int size) {
     code_ = simpleCode(scalar);
-    width_ = narrowWidth(size);
+    width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
 }
 
-void CharData::setValue(std::u32string_view cluster, int size) {
-    code_ = codeForCluster(cluster);
-    width_ = narrowWidth(size);
+void CharData::setValue(std::u32string_view cluster, int size, CellTables& tables) {
+    code_ = tables.clusterCode(cluster);
+    width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
 }
 
-std::int32_t CharData::codeForCluster(std::u32string_view cluster) {
-    if (cluster.empty()) return 0;
-    // Any single scalar fits the code itself; only real clusters need the table.
-    if (cluster.size() == 1) return simpleCode(cluster.front());
-    // With the table full, the base character is the best we can still show.
-    return GraphemeTable::shared().codeFor(cluster).value_or(simpleCode(cluster.front()));
+const std::string* CharData::getPayload(const CellTables& tables) const {
+    return tables.links().target(payload);
 }
 
-std::string CharData::getCharacter() const {
+std::string CharData::getCharacter(const CellTables& tables) const {
     std::string text;
-    appendCharacter(text);
+    appendCharacter(text, tables);
     return text;
 }
 
-std::size_t CharData::copyScalars(std::span<char32_t> out) const {
+std::size_t CharData::copyScalars(std::span<char32_t> out, const CellTables& tables) const {
     if (out.empty()) return 0;
     // Spelled as appendCharacter spells it: whatever is no scalar reads as a space.
     const auto shown = [](char32_t value) { return isScalar(value) ? value : U' '; };
@@ -69,7 +68,7 @@ std::size_t CharData::copyScalars(std::span<char32_t> out) const {
         out[0] = shown(code_ < 0 ? U' ' : static_cast<char32_t>(code_));
         return 1;
     }
-    const auto copied = GraphemeTable::shared().copyCluster(code_, out);
+    const auto copied = tables.graphemes().copyCluster(code_, out);
     if (!copied) {
         out[0] = U' ';
         return 1;
@@ -79,18 +78,25 @@ std::size_t CharData::copyScalars(std::span<char32_t> out) const {
     return *copied;
 }
 
-void CharData::appendCharacter(std::string& out) const {
+char32_t CharData::baseScalar(const CellTables& tables) const {
+    char32_t first = U' ';
+    copyScalars(std::span<char32_t>(&first, 1), tables);
+    return first;
+}
+
+void CharData::appendCharacter(std::string& out, const CellTables& tables) const {
     if (code_ <= maxSimpleCode) {
         appendUtf8(out, code_ < 0 ? U' ' : static_cast<char32_t>(code_));
         return;
     }
-    const auto cluster = GraphemeTable::shared().clusterFor(code_);
-    if (!cluster) {
+    std::array<char32_t, GraphemeTable::maxClusterLength> scalars;
+    const auto copied = tables.graphemes().copyCluster(code_, scalars);
+    if (!copied) {
         out.push_back(' ');
         return;
     }
-    for (char32_t scalar : *cluster)
-        appendUtf8(out, scalar);
+    for (std::size_t i = 0; i < *copied; ++i)
+        appendUtf8(out, scalars[i]);
 }
 
 } // namespace tarvik

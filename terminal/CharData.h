@@ -10,6 +10,10 @@
 #include "terminal/TinyAtom.h"
 
 namespace tarvik {
+class CellTables;
+}
+
+namespace tarvik {
 
 // One screen cell, stored by value in a line's contiguous array. The hot path copies
 // and compares cells constantly, so the layout is fixed at 16 bytes: the code, the
@@ -17,7 +21,7 @@ namespace tarvik {
 class CharData {
   public:
     // Codes below this are Unicode scalars; codes from GraphemeTable::firstCode on name
-    // a cluster in the process-wide grapheme table.
+    // a cluster in the grapheme table of the terminal that holds the cell.
     static constexpr std::int32_t maxSimpleCode = 4194304; // 2^22
 
     static const Attribute defaultAttr;
@@ -28,25 +32,36 @@ class CharData {
     // A cell for one scalar. The printing path uses this: no table lookup, no allocation.
     constexpr CharData(const Attribute& attribute, char32_t scalar, int size = 1)
         : code_(simpleCode(scalar)), width_(narrowWidth(size)), attribute(attribute) {}
-    // A cell for a whole grapheme cluster given as scalars.
-    CharData(const Attribute& attribute, std::u32string_view cluster, int size = 1);
+    // A cell for a whole grapheme cluster given as scalars, entered in `tables`.
+    CharData(const Attribute& attribute, std::u32string_view cluster, int size, CellTables& tables);
 
     void setValue(char32_t scalar, int size);
-    void setValue(std::u32string_view cluster, int size);
+    void setValue(std::u32string_view cluster, int size, CellTables& tables);
 
     constexpr std::int32_t code() const { return code_; }
-    constexpr int width() const { return width_; }
+    constexpr int width() const { return width_ & widthMask; }
+    // Protected against selective erase (DECSCA). The attribute's style byte is full, so
+    // the flag shares the width's byte: a width never needs more than a few bits.
+    constexpr bool isProtected() const { return (width_ & protectedBit) != 0; }
+    constexpr void setProtected(bool value) {
+        width_ = static_cast<std::uint8_t>(value ? width_ | protectedBit : width_ & widthMask);
+    }
     constexpr bool isSimpleRune() const { return code_ < maxSimpleCode; }
     constexpr bool hasPayload() const { return !payload.isNone(); }
-    const std::string* getPayload() const { return payload.target(); }
 
+    // Reading a cell needs the tables of the terminal that holds it (Terminal::tables()).
+    //
+    // The hyperlink payload text, or nullptr without a link.
+    const std::string* getPayload(const CellTables& tables) const;
     // The cell's grapheme in UTF-8. A null cell yields U+0000; a code that is no valid
     // scalar or no known cluster yields a space.
-    std::string getCharacter() const;
-    void appendCharacter(std::string& out) const;
+    std::string getCharacter(const CellTables& tables) const;
+    void appendCharacter(std::string& out, const CellTables& tables) const;
     // The same grapheme as scalars, copied into `out` (as many as fit) without
     // allocating; returns how many were copied.
-    std::size_t copyScalars(std::span<char32_t> out) const;
+    std::size_t copyScalars(std::span<char32_t> out, const CellTables& tables) const;
+    // The first scalar of the grapheme (a space for what is no scalar).
+    char32_t baseScalar(const CellTables& tables) const;
 
     friend constexpr bool operator==(const CharData&, const CharData&) = default;
 
@@ -55,10 +70,11 @@ class CharData {
     static constexpr std::int32_t simpleCode(char32_t scalar) {
         return scalar <= 0x10FFFF ? static_cast<std::int32_t>(scalar) : 0xFFFD;
     }
-    static constexpr std::int8_t narrowWidth(int size) {
-        return static_cast<std::int8_t>(size < -128 ? -128 : (size > 127 ? 127 : size));
+    static constexpr std::uint8_t widthMask = 0x7F;
+    static constexpr std::uint8_t protectedBit = 0x80;
+    static constexpr std::uint8_t narrowWidth(int size) {
+        return static_cast<std::uint8_t>(size < 0 ? 0 : (size > widthMask ? widthMask : size));
     }
-    static std::int32_t codeForCluster(std::u32string_view cluster);
 
     std::int32_t code_ = 0;
 
@@ -66,7 +82,7 @@ class CharData {
     TinyAtom payload;
 
   private:
-    std::int8_t width_ = 1;
+    std::uint8_t width_ = 1;
 
   public:
     Attribute attribute =

@@ -357,10 +357,39 @@ void EscapeSequenceParser::dispatchOsc() {
     }
 }
 
+std::optional<uint32_t> EscapeSequenceParser::shapeKey(Bytes collect, uint8_t final) {
+    if (collect.size() > 3) return std::nullopt;
+    uint32_t key = 0;
+    for (uint8_t byte : collect)
+        key = key << 8 | byte;
+    return key << 8 | final;
+}
+
+void EscapeSequenceParser::setCsiHandler(std::string_view shape, CsiHandler handler) {
+    if (shape.empty()) return;
+    const auto final = static_cast<uint8_t>(shape.back());
+    shape.remove_suffix(1);
+    if (shape.empty()) {
+        plainShapes_[final] = std::move(handler);
+        return;
+    }
+    const Bytes collect(reinterpret_cast<const uint8_t*>(shape.data()), shape.size());
+    if (const auto key = shapeKey(collect, final)) shapes_[*key] = std::move(handler);
+}
+
 void EscapeSequenceParser::csiDispatch(uint8_t final) {
-    const CsiHandler& handler = csiHandlers[final];
-    if (handler)
-        handler(pars(), collect_);
+    const CsiHandler* handler = nullptr;
+    if (collect_.empty()) {
+        handler = &plainShapes_[final];
+    } else if (!shapes_.empty()) {
+        if (const auto key = shapeKey(collect_, final)) {
+            const auto found = shapes_.find(*key);
+            if (found != shapes_.end()) handler = &found->second;
+        }
+    }
+    if (!handler || !*handler) handler = &csiHandlers[final];
+    if (*handler)
+        (*handler)(pars(), collect_);
     else if (csiHandlerFallback)
         csiHandlerFallback(pars(), collect_, final);
 }

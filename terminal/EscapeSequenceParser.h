@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <span>
 #include <string>
@@ -60,8 +61,13 @@ class EscapeSequenceParser {
     }
     void reset();
 
-    // Handler tables, filled once by the owner. A CSI sequence is keyed by its
-    // final byte alone: private markers and intermediates arrive in collect.
+    // Handler tables, filled once by the owner.
+    //
+    // A CSI sequence is dispatched on its whole shape: the private marker and
+    // intermediates it collected followed by its final byte ("m", "?h", " q", "$x").
+    // A shape registered with setCsiHandler wins; otherwise csiHandlers, keyed by the
+    // final byte alone, is asked; otherwise the fallback.
+    void setCsiHandler(std::string_view shape, CsiHandler handler);
     std::array<CsiHandler, 256> csiHandlers;
     std::unordered_map<int64_t, OscHandler> oscHandlers;
     std::array<ExecuteHandler, 256> executeHandlers;
@@ -121,7 +127,13 @@ class EscapeSequenceParser {
     void checkpoint();
     void rollback();
 
+    // A shape packed into one number: up to three collected bytes, then the final.
+    static std::optional<uint32_t> shapeKey(Bytes collect, uint8_t final);
+
     TransitionTable table_;
+    // Shapes without collected bytes, the common case, are found by index.
+    std::array<CsiHandler, 256> plainShapes_;
+    std::unordered_map<uint32_t, CsiHandler> shapes_;
     ParserState currentState_ = initialState;
     OscBuffer osc_;
     // One slot beyond maxParameters absorbs parameters past the bound.

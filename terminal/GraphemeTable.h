@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,34 +11,42 @@
 
 namespace tarvik {
 
-// Multi-scalar grapheme clusters (combining sequences, emoji sequences) live here so that
-// a cell can name them with one 32-bit code. Codes are handed out once and never reused,
-// so a code stays meaningful for the life of the process.
+// Multi-scalar grapheme clusters (combining sequences, emoji sequences) of one terminal,
+// so that a cell can name them with one 32-bit code.
 //
-// Two bounds keep a hostile stream from exhausting memory: a cluster keeps at most
-// maxClusterLength scalars (further combining marks are dropped), and once the table holds
-// `capacity` clusters no new code is handed out.
+// A code stays meaningful while some cell holds it. When the table is full, its owner
+// sweeps it: beginSweep, mark every code a cell still holds, endSweep. Unmarked codes are
+// freed and handed out again; a table that stays more than half full after a sweep grows,
+// so sweeps stay rare however many clusters are alive.
+//
+// A cluster keeps at most maxClusterLength scalars (further combining marks are dropped),
+// so a hostile stream cannot grow one entry without bound.
 class GraphemeTable {
   public:
     static constexpr std::int32_t firstCode = 4194305; // 2^22 + 1
     static constexpr std::size_t maxClusterLength = 32;
-    static constexpr std::size_t defaultCapacity = 1u << 20;
-    // Codes are signed 32-bit, so the table can never name more than this many clusters.
-    static constexpr std::size_t maxCapacity = 2147483647u - firstCode;
+    static constexpr std::size_t defaultCapacity = 4096;
+    // Codes are signed 32-bit, and the table never grows past this many live clusters.
+    static constexpr std::size_t maxCapacity = std::size_t(1) << 22;
 
     explicit GraphemeTable(std::size_t capacity = defaultCapacity)
-        : capacity_(capacity < maxCapacity ? capacity : maxCapacity) {}
-
-    static GraphemeTable& shared();
+        : capacity_(capacity < 1 ? 1 : (capacity < maxCapacity ? capacity : maxCapacity)) {}
 
     // The code of a cluster, entering it when new; none when the table is full.
     std::optional<std::int32_t> codeFor(std::u32string_view cluster);
-    // The cluster behind a code; none for codes the table never handed out.
+    // The cluster behind a code; none for codes the table does not hold.
     std::optional<std::u32string> clusterFor(std::int32_t code) const;
     // The same scalars copied into `out` (as many as fit) with no allocation; the
-    // number copied, or none for codes the table never handed out.
+    // number copied, or none for codes the table does not hold.
     std::optional<std::size_t> copyCluster(std::int32_t code, std::span<char32_t> out) const;
-    std::size_t size() const;
+    // Live clusters.
+    std::size_t size() const { return map_.size(); }
+    std::size_t capacity() const { return capacity_; }
+
+    void beginSweep();
+    void mark(std::int32_t code);
+    // Frees every cluster not marked since beginSweep; returns how many.
+    std::size_t endSweep();
 
   private:
     // Looking a known cluster up by view builds no key string: combining marks on the
@@ -57,10 +64,11 @@ class GraphemeTable {
 
     const std::u32string* find(std::int32_t code) const;
 
-    mutable std::mutex mutex_;
     std::size_t capacity_;
-    std::unordered_map<std::u32string, std::int32_t, ViewHash, std::equal_to<>> charToIndexMap_;
-    std::vector<std::u32string> indexToCharMap_; // slot i holds code firstCode + i
+    std::unordered_map<std::u32string, std::int32_t, ViewHash, std::equal_to<>> map_;
+    std::vector<std::u32string> clusters_; // slot i holds code firstCode + i; empty when free
+    std::vector<std::uint32_t> free_;
+    std::vector<bool> marked_;
 };
 
 } // namespace tarvik

@@ -5,7 +5,6 @@
 
 #include <utf8proc.h>
 
-#include "terminal/GraphemeTable.h"
 #include "terminal/Terminal.h"
 
 namespace tarvik {
@@ -34,10 +33,10 @@ const CharData& cellAt(const Buffer& buffer, Position at) {
     return cell;
 }
 
-char32_t baseScalar(const CharData& cell) {
+// Word and bracket scans look at a cluster's base character.
+char32_t baseScalar(const CharData& cell, const CellTables& tables) {
     if (cell.isSimpleRune()) return static_cast<char32_t>(std::max(cell.code(), 0));
-    const auto cluster = GraphemeTable::shared().clusterFor(cell.code());
-    return cluster && !cluster->empty() ? cluster->front() : U' ';
+    return cell.baseScalar(tables);
 }
 
 bool isLetterOrNumber(char32_t c) {
@@ -63,8 +62,8 @@ bool isWordCharacter(char32_t c) {
 
 enum class CellClass : std::uint8_t { empty, space, word, other };
 
-CellClass classify(const CharData& cell) {
-    const char32_t c = baseScalar(cell);
+CellClass classify(const CharData& cell, const CellTables& tables) {
+    const char32_t c = baseScalar(cell, tables);
     if (c == SelectionService::nullChar) return CellClass::empty;
     if (c == U' ') return CellClass::space;
     return isWordCharacter(c) ? CellClass::word : CellClass::other;
@@ -194,13 +193,14 @@ void SelectionService::selectAll() {
 }
 
 void SelectionService::selectWordOrExpression(Position at, const Buffer& in) {
+    const CellTables& tables = terminal_->tables();
     at.col = std::clamp(at.col, 0, in.cols());
     at.row = std::max(at.row, 0);
     const CharData& cell = cellAt(in, at);
-    const char32_t c = baseScalar(cell);
-    const CellClass cls = classify(cell);
+    const char32_t c = baseScalar(cell, tables);
+    const CellClass cls = classify(cell, tables);
     if (cls != CellClass::other) {
-        simpleScan(at, in, [&](Position p) { return classify(cellAt(in, p)) == cls; });
+        simpleScan(at, in, [&](Position p) { return classify(cellAt(in, p), tables) == cls; });
     } else if (closingPartner(c)) {
         balancedSearchForward(at, in);
     } else if (openingPartner(c)) {
@@ -223,11 +223,12 @@ void SelectionService::simpleScan(Position from, const Buffer& in, const Include
 }
 
 void SelectionService::balancedSearchForward(Position from, const Buffer& in) {
+    const CellTables& tables = terminal_->tables();
     BracketStack brackets(closingPartner);
     const int lastRow = std::min(in.yDisp() + in.rows(), in.lines().count());
     for (int row = from.row, col = from.col; row < lastRow; ++row, col = 0) {
         for (; col < in.cols(); ++col) {
-            if (brackets.step(baseScalar(cellAt(in, Position{col, row})))) {
+            if (brackets.step(baseScalar(cellAt(in, Position{col, row}), tables))) {
                 setRange(from, Position{col + 1, row});
                 return;
             }
@@ -237,10 +238,11 @@ void SelectionService::balancedSearchForward(Position from, const Buffer& in) {
 }
 
 void SelectionService::balancedSearchBackward(Position from, const Buffer& in) {
+    const CellTables& tables = terminal_->tables();
     BracketStack brackets(openingPartner);
     for (int row = from.row, col = from.col; row >= 0; --row, col = in.cols() - 1) {
         for (; col >= 0; --col) {
-            if (brackets.step(baseScalar(cellAt(in, Position{col, row})))) {
+            if (brackets.step(baseScalar(cellAt(in, Position{col, row}), tables))) {
                 setRange(Position{col, row}, Position{from.col + 1, from.row});
                 return;
             }
@@ -250,9 +252,10 @@ void SelectionService::balancedSearchBackward(Position from, const Buffer& in) {
 }
 
 Position SelectionService::extendToWordBoundary(Position position, const Buffer& in, int direction) const {
-    const CellClass cls = classify(cellAt(in, position));
+    const CellTables& tables = terminal_->tables();
+    const CellClass cls = classify(cellAt(in, position), tables);
     if (cls == CellClass::other) return position;
-    const auto same = [&](int col) { return classify(cellAt(in, Position{col, position.row})) == cls; };
+    const auto same = [&](int col) { return classify(cellAt(in, Position{col, position.row}), tables) == cls; };
     int col = position.col;
     if (direction < 0) {
         while (col > 0 && same(col - 1))

@@ -90,12 +90,6 @@ bool isOneGrapheme(std::u32string_view scalars) {
     return !scalars.empty();
 }
 
-// Cells printed while a hyperlink is open carry its atom; a two-byte store, so the
-// print path stays free of look-ups.
-inline CharData linked(CharData cell, TinyAtom link) {
-    cell.payload = link;
-    return cell;
-}
 
 std::string bytesText(std::span<const uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
 
@@ -119,6 +113,7 @@ Terminal::Terminal(TerminalDelegate& delegate, TerminalOptions options)
     normalBuffer_->fillViewportRows();
     altBuffer_->fillViewportRows();
 
+    tables_.setReclaim([this](CellTables& tables) { markLiveCells(tables); });
     installHandlers();
     normalBuffer_->setupTabStops(-1, tabStopWidth_);
     altBuffer_->setupTabStops(-1, tabStopWidth_);
@@ -126,6 +121,17 @@ Terminal::Terminal(TerminalDelegate& delegate, TerminalOptions options)
 }
 
 Terminal::~Terminal() = default;
+
+// Everything that can still show a cluster or a link: both screens with their history,
+// and the link being printed.
+void Terminal::markLiveCells(CellTables& tables) {
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()})
+        b->lines().forEachStoredLine([&tables](BufferLine& line) {
+            for (const CharData& cell : line.getData())
+                tables.markLive(cell);
+        });
+    tables.markLive(currentLink);
+}
 
 std::unique_ptr<Buffer> Terminal::makeBuffer(std::optional<int> scrollback) const {
     auto buffer = std::make_unique<Buffer>(cols_, rows_, tabStopWidth_, scrollback);
@@ -143,12 +149,16 @@ void Terminal::setSilentLog(bool value) {
 void Terminal::setup(bool isReset) {
     cols_ = std::max(options_.cols, MINIMUM_COLS);
     rows_ = std::max(options_.rows, MINIMUM_ROWS);
+    const bool leftAlternate = isReset && buffer_ == altBuffer_.get();
     if (isReset) {
-        // The history goes with the reset, so the screen starts at the first line again.
-        normalBuffer_->clear();
-        normalBuffer_->setYBase(0);
-        normalBuffer_->fillViewportRows();
-        normalBuffer_->setupTabStops(-1, tabStopWidth_);
+        // The history goes with the reset, so the screen starts at the first line again;
+        // the alternate screen is emptied too, so no old screen can come back.
+        for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+            b->clear();
+            b->setYBase(0);
+            b->fillViewportRows();
+            b->setupTabStops(-1, tabStopWidth_);
+        }
         buffer_ = normalBuffer_.get();
     } else {
         resizeBuffers(cols_, rows_);
@@ -184,6 +194,16 @@ void Terminal::setup(bool isReset) {
     cursorBlink = false;
     hostCurrentDirectory.reset();
     lineFeedMode = options_.convertEol;
+    characterProtection = false;
+    setReverseVideo(false);
+    if (leftAlternate) tdel_->bufferActivated(*this);
+}
+
+void Terminal::setReverseVideo(bool value) {
+    if (reverseVideo_ == value) return;
+    reverseVideo_ = value;
+    // Every cell is drawn differently now: the host repaints the whole screen.
+    updateFullScreen();
 }
 
 // ----- feeding and dirty rows -----------------------------------------------------
@@ -297,7 +317,7 @@ const CharData* Terminal::getCharData(int col, int row) const {
 std::optional<std::string> Terminal::getCharacter(int col, int row) const {
     const CharData* cell = getCharData(col, row);
     if (!cell) return std::nullopt;
-    return cell->getCharacter();
+    return cell->getCharacter(tables_);
 }
 
 void Terminal::installPalette(std::span<const Color> colors) {
@@ -374,10 +394,10 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             if (idx >= putback)
                 while (end < count && data[end - putback] >= 0x20 && data[end - putback] < 0x7F) ++end;
             if (end - idx == 1)
-                buf.insertCharacter(linked(CharData(curAttr, b, 1), currentLink));
+                buf.insertCharacter(stamped(CharData(curAttr, b, 1)));
             else
                 buf.insertAsciiRun(data.subspan(idx - putback, end - idx),
-                                   linked(CharData(curAttr, U' ', 1), currentLink));
+                                   stamped(CharData(curAttr, U' ', 1)));
             idx = end;
             continue;
         }
@@ -386,7 +406,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             ++idx;
             const char32_t mapped = b < 0x7F ? CharSets::translate(charset, b) : 0;
             if (mapped) {
-                buf.insertCharacter(linked(CharData(curAttr, mapped, 1), currentLink));
+                buf.insertCharacter(stamped(CharData(curAttr, mapped, 1)));
             } else {
                 const char32_t scalar = b;
                 printCluster(std::span<const char32_t>(&scalar, 1));
@@ -437,40 +457,52 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
 }
 
 void Terminal::printCluster(std::span<const char32_t> cluster) {
-    const auto first = UnicodeUtil::printProperties(cluster[0]);
-    if (first.combines && combineWithLastCell(cluster)) return;
-    if (cluster.size() == 1) {
-        if (cluster[0] == 0x200D) return;
-        buffer_->insertCharacter(linked(CharData(curAttr, cluster[0], first.width), currentLink));
+    const char32_t first = cluster[0];
+    // DEL and the C1 controls are no text: every VT terminal ignores them in the text.
+    if (first >= 0x7F && first < 0xA0) return;
+    const auto properties = UnicodeUtil::printProperties(first);
+    // A character of no width never takes a cell of its own: it extends the cluster
+    // written last (variation selectors, keycaps, viramas, joiners), as the programs
+    // placing the cursor with wcwidth expect. With nothing before it on the line, it goes.
+    if (properties.width == 0) {
+        combineWithLastCell(cluster, false);
         return;
     }
-    int width = first.width;
+    if (properties.combines && combineWithLastCell(cluster, true)) return;
+    if (cluster.size() == 1) {
+        buffer_->insertCharacter(stamped(CharData(curAttr, first, properties.width)));
+        return;
+    }
+    int width = properties.width;
     for (char32_t c : cluster.subspan(1)) width = std::max(width, UnicodeUtil::columnWidth(c));
     buffer_->insertCharacter(
-        linked(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width), currentLink));
+        stamped(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width, tables_)));
 }
 
-// A combining mark joins the cell written last, provided the screen has not changed
-// size since (the recorded position would no longer name that cell).
-bool Terminal::combineWithLastCell(std::span<const char32_t> cluster) {
+// Joins the cell written last, provided it lies on the cursor's line and the screen has
+// not changed size since (the recorded position would no longer name that cell). A mark
+// with a combining class joins only where it continues the grapheme; a character of no
+// width joins whatever the grapheme rules say, since it cannot stand alone.
+bool Terminal::combineWithLastCell(std::span<const char32_t> cluster, bool onlyWithinGrapheme) {
     Buffer& buf = *buffer_;
     const auto last = buf.lastBufferStorage();
     if (!last || last->cols != cols_ || last->rows != rows_) return false;
-    if (last->line < 0 || last->line >= buf.lines().count()) return false;
+    if (last->line != buf.yBase() + buf.y() || last->line >= buf.lines().count()) return false;
     BufferLine& line = buf.lines()[last->line];
     const int col = std::min(last->col, cols_ - 1);
     CharData& cell = line[col];
+    if (cell.code() == 0) return false;
     // Every mark on the screen passes here, so the cluster is put together on the
     // stack: a cell holds at most the table's longest cluster, and one decoded
     // sequence adds at most four scalars.
     std::array<char32_t, GraphemeTable::maxClusterLength + 4> combined;
     const std::size_t held =
-        cell.copyScalars(std::span<char32_t>(combined).first(GraphemeTable::maxClusterLength));
+        cell.copyScalars(std::span<char32_t>(combined).first(GraphemeTable::maxClusterLength), tables_);
     const std::size_t added = std::min(cluster.size(), combined.size() - held);
     std::copy_n(cluster.begin(), added, combined.begin() + held);
     const std::u32string_view text(combined.data(), held + added);
-    if (!isOneGrapheme(text)) return false;
-    cell.setValue(text, cell.width());
+    if (onlyWithinGrapheme && !isOneGrapheme(text)) return false;
+    cell.setValue(text, cell.width(), tables_);
     // While the user looks at the history the cell may lie below the view: then there
     // is no visible row to redraw.
     const int row = last->line - buf.yDisp();
@@ -479,6 +511,14 @@ bool Terminal::combineWithLastCell(std::span<const char32_t> cluster) {
 }
 
 // ----- control characters and ESC sequences --------------------------------------------
+
+// Cells printed while a hyperlink is open carry its atom, and while DECSCA is on they are
+// protected: two small stores, so the print path stays free of look-ups.
+CharData Terminal::stamped(CharData cell) const {
+    cell.payload = currentLink;
+    cell.setProtected(characterProtection);
+    return cell;
+}
 
 void Terminal::setgLevel(uint8_t n) {
     gLevel = n;
@@ -511,7 +551,17 @@ void Terminal::cmdCarriageReturn() {
 
 void Terminal::cmdTab() {
     Buffer& b = *buffer_;
-    b.setX(b.nextTabStop(marginMode));
+    b.setX(nextTabColumn());
+}
+
+// A cursor waiting to wrap keeps waiting: the next character still starts the next row.
+// Right of the right margin a tab runs on towards the screen's edge.
+int Terminal::nextTabColumn() const {
+    const Buffer& b = *buffer_;
+    const bool withinMargins = marginMode && b.x() <= b.marginRight;
+    const int limit = withinMargins ? std::clamp(b.marginRight, 0, cols_ - 1) : cols_ - 1;
+    if (b.x() > limit) return b.x();
+    return b.nextTabStop(withinMargins, b.x());
 }
 
 void Terminal::cmdSetTabStopAtCursor() {
@@ -519,10 +569,17 @@ void Terminal::cmdSetTabStopAtCursor() {
     if (b.x() >= 0 && b.x() < static_cast<int>(b.tabStops.size())) b.tabStops[b.x()] = true;
 }
 
+// Index first, so that a cursor outside the margins moves without scrolling, then back
+// to the left margin as a carriage return goes.
 void Terminal::cmdNextLine() {
-    Buffer& b = *buffer_;
-    b.setX(originMode && marginMode ? b.marginLeft : 0);
     cmdIndex();
+    cmdCarriageReturn();
+}
+
+bool Terminal::cursorInsideMargins() const {
+    const Buffer& b = *buffer_;
+    const int x = std::min(b.x(), cols_ - 1);
+    return !marginMode || (x >= b.marginLeft && x <= b.marginRight);
 }
 
 void Terminal::restrictCursor(bool limitToLastColumn) {
@@ -555,13 +612,16 @@ void Terminal::cmdLineFeedBasic() {
     if (lineFeedMode) b.setX(originMode && marginMode ? b.marginLeft : 0);
 }
 
+// Only the bottom row of the region scrolls it, and only with the cursor between the
+// margins; below the region the cursor walks down to the last row, as a line feed does.
 void Terminal::cmdIndex() {
     restrictCursor();
     Buffer& b = *buffer_;
-    if (b.y() + 1 <= b.scrollBottom())
+    if (b.y() == b.scrollBottom()) {
+        if (cursorInsideMargins()) scroll(false);
+    } else if (b.y() < rows_ - 1) {
         b.setY(b.y() + 1);
-    else
-        scroll(false);
+    }
     if (b.x() >= cols_) b.setX(cols_ - 1);
 }
 
@@ -571,18 +631,64 @@ void Terminal::reverseIndex() {
         if (b.y() >= 1) b.setY(b.y() - 1);
         return;
     }
+    if (!cursorInsideMargins()) return;
+    scrollRegionDown();
+}
+
+// Left and right margins narrower than the screen: only the cells between them move.
+bool Terminal::scrollsBetweenMargins() const {
+    const Buffer& b = *buffer_;
+    return marginMode && (b.marginLeft > 0 || b.marginRight < cols_ - 1);
+}
+
+// Moves the margin area of the region one row up or down, cell by cell, and erases the
+// row that comes free. Nothing enters the scrollback: the rows themselves stay.
+void Terminal::shiftMarginArea(bool up) {
+    Buffer& b = *buffer_;
+    const int left = std::clamp(b.marginLeft, 0, cols_ - 1);
+    const int width = std::clamp(b.marginRight, left, cols_ - 1) - left + 1;
     const int top = b.yBase() + b.scrollTop();
-    const int regionHeight = b.scrollBottom() - b.scrollTop();
-    if (regionHeight > 0 && !b.lines().shiftElements(top, regionHeight, 1))
-        log("Assertion on reverseIndex, state was: y=" + std::to_string(b.y()) +
-            " scrollTop=" + std::to_string(b.scrollTop()) + " scrollBottom=" + std::to_string(b.scrollBottom()));
-    b.lines()[top].copyFrom(b.getBlankLine(eraseAttr(), false));
+    const int bottom = b.yBase() + std::min(b.scrollBottom(), rows_ - 1);
+    auto& lines = b.lines();
+    if (up) {
+        for (int row = top; row < bottom; ++row)
+            lines[row].copyFrom(lines[row + 1], left, left, width);
+    } else {
+        for (int row = bottom; row > top; --row)
+            lines[row].copyFrom(lines[row - 1], left, left, width);
+    }
+    lines[up ? bottom : top].replaceCells(left, left + width, CharData(eraseAttr(), U'\0', 1));
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
+}
+
+// Makes a row that came round in a rotation a fresh blank row in the erase attribute.
+void Terminal::blankRotatedLine(BufferLine& line, bool isWrapped) {
+    const CharData erase(eraseAttr(), U'\0', 1);
+    if (line.count() != cols_) line.resize(cols_, erase);
+    line.fill(erase);
+    line.isWrapped = isWrapped;
+    line.renderMode = BufferLine::RenderLineMode::single;
+    line.images.reset();
+}
+
+void Terminal::scrollRegionDown() {
+    if (scrollsBetweenMargins()) {
+        shiftMarginArea(false);
+        return;
+    }
+    Buffer& b = *buffer_;
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + std::min(b.scrollBottom(), rows_ - 1);
+    // The rows rotate: the bottom row's storage comes round to the top, no cell moves.
+    b.lines().rotate(top, bottom, -1);
+    blankRotatedLine(b.lines()[top], false);
     updateRange(b.scrollTop());
     updateRange(b.scrollBottom());
 }
 
 void Terminal::cmdBackspace() {
-    restrictCursor(!reverseWraparound);
+    restrictCursor(!(reverseWraparound && wraparound));
     Buffer& b = *buffer_;
     const int left = marginMode ? b.marginLeft : 0;
     const int right = marginMode ? b.marginRight : cols_ - 1;
@@ -590,9 +696,9 @@ void Terminal::cmdBackspace() {
         b.setX(b.x() - 1);
         return;
     }
-    if (!reverseWraparound) {
-        // Left of the left margin the cursor still steps towards column 0.
-        if (b.x() > 0) b.setX(b.x() - 1);
+    if (!reverseWraparound || !wraparound) {
+        // At the left margin the cursor stops; left of it, it still steps towards column 0.
+        if (b.x() < left && b.x() > 0) b.setX(b.x() - 1);
         return;
     }
     if (b.y() > b.scrollTop() && b.y() <= b.scrollBottom()) {
@@ -613,35 +719,42 @@ void Terminal::cmdBackspace() {
     }
 }
 
+// Scrolls the region up one row. Rows move as whole slots of the ring, never cell by
+// cell: a region below the first row, or above a status line, costs a rotation of its
+// row slots and one blanked row, with no allocation once the ring is full.
 void Terminal::scroll(bool isWrapped) {
+    if (scrollsBetweenMargins()) {
+        shiftMarginArea(true);
+        tdel_->scrolled(*this, buffer_->yDisp());
+        return;
+    }
     Buffer& b = *buffer_;
     auto& lines = b.lines();
-    const Attribute erase = eraseAttr();
-    if (blankLine_.count() != cols_ || blankLine_.fillCharacter().attribute != erase)
-        blankLine_ = b.getBlankLine(erase, false);
-    blankLine_.isWrapped = isWrapped;
-
     const int top = b.yBase() + b.scrollTop();
-    const int bottom = b.yBase() + b.scrollBottom();
+    const int bottom = b.yBase() + std::min(b.scrollBottom(), rows_ - 1);
     if (b.scrollTop() == 0) {
+        // The top row goes into the history: the ring gains a row at the end (a
+        // recycled one once it is full), which then rotates in below the region, past
+        // any rows under it.
         const bool wasFull = lines.isFull();
-        if (bottom == lines.count() - 1) {
-            if (wasFull) {
-                // Recycling reuses the oldest row's storage: a full ring scrolls
-                // without allocating.
-                lines.recycle();
-                BufferLine& fresh = lines[lines.count() - 1];
-                // The recycled row is already null cells; only a coloured erase repaints it.
-                if (fresh.count() == cols_ && blankLine_.fillCharacter() == CharData::Null)
-                    fresh.isWrapped = isWrapped;
-                else
-                    fresh.copyFrom(blankLine_);
-            } else {
-                lines.push(blankLine_);
-            }
+        if (wasFull) {
+            lines.recycle();
         } else {
-            lines.splice(bottom + 1, 0, std::span<const BufferLine>(&blankLine_, 1));
+            const Attribute erase = eraseAttr();
+            if (blankLine_.count() != cols_ || blankLine_.fillCharacter().attribute != erase)
+                blankLine_ = b.getBlankLine(erase, false);
+            lines.push(blankLine_);
         }
+        const int last = lines.count() - 1;
+        // A full ring dropped its oldest row, so every index moved up by one.
+        const int fresh = wasFull ? bottom : bottom + 1;
+        // A recycled row is already null cells; only a coloured erase repaints it.
+        BufferLine& line = lines[last];
+        if (wasFull && (line.count() != cols_ || eraseAttr() != CharData::defaultAttr))
+            blankRotatedLine(line, isWrapped);
+        else
+            line.isWrapped = isWrapped;
+        lines.rotate(fresh, last, -1);
         if (!wasFull) {
             b.setYBase(b.yBase() + 1);
             if (!userScrolling) b.setYDisp(b.yDisp() + 1);
@@ -650,9 +763,8 @@ void Terminal::scroll(bool isWrapped) {
             if (userScrolling) b.setYDisp(std::max(b.yDisp() - 1, 0));
         }
     } else {
-        const int regionHeight = bottom - top + 1;
-        if (regionHeight > 1) lines.shiftElements(top + 1, regionHeight - 1, -1);
-        lines[bottom].copyFrom(blankLine_);
+        lines.rotate(top, bottom, 1);
+        blankRotatedLine(lines[bottom], isWrapped);
     }
     if (!userScrolling) b.setYDisp(b.yBase());
 
@@ -676,6 +788,7 @@ void Terminal::cmdSaveCursor() {
     b.savedOriginMode = originMode;
     b.savedMarginMode = marginMode;
     b.savedReverseWraparound = reverseWraparound;
+    b.savedCharacterProtection = characterProtection;
 }
 
 void Terminal::cmdRestoreCursor() {
@@ -690,6 +803,7 @@ void Terminal::cmdRestoreCursor() {
     marginMode = b.savedMarginMode;
     wraparound = b.savedWraparound;
     reverseWraparound = b.savedReverseWraparound;
+    characterProtection = b.savedCharacterProtection;
     for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
         each->marginMode = marginMode;
         each->wraparound = wraparound;

@@ -14,6 +14,7 @@
 #include "terminal/Attribute.h"
 #include "terminal/Buffer.h"
 #include "terminal/BufferLine.h"
+#include "terminal/CellTables.h"
 #include "terminal/CharData.h"
 #include "terminal/CharSets.h"
 #include "terminal/Color.h"
@@ -104,6 +105,13 @@ public:
     const BufferLine* getLine(int row) const;
     const BufferLine* getScrollInvariantLine(int row) const;
     const CharData* getCharData(int col, int row) const;
+
+    // The tables behind this terminal's cells: read a cell's grapheme with
+    // cell.getCharacter(tables()) / appendCharacter / copyScalars, its hyperlink payload
+    // with cell.getPayload(tables()). Unused entries are reclaimed when a table fills, so
+    // a code or atom means something only while a cell of this terminal holds it.
+    CellTables& tables() { return tables_; }
+    const CellTables& tables() const { return tables_; }
     std::optional<std::string> getCharacter(int col, int row) const;
 
     void installPalette(std::span<const Color> colors);
@@ -140,6 +148,14 @@ public:
     bool userScrolling = false;
     bool lineFeedMode = false;
     bool smoothScroll = false;
+    // DECSCA: cells printed now are protected from selective erase.
+    bool characterProtection = false;
+
+    // DECSCNM: the whole screen is drawn with the default foreground and background
+    // exchanged. A display mode, not a pen: cells keep their own attributes. A change
+    // marks every row dirty.
+    bool reverseVideo() const { return reverseVideo_; }
+    void setReverseVideo(bool value);
 
     const CharSets::Table* charset = nullptr;
     int gcharset = 0;
@@ -187,6 +203,10 @@ public:
     void cmdTab();
     void cmdCarriageReturn();
     void cmdSetTabStopAtCursor();
+    // Where a tab from the cursor lands (the pending-wrap column stays where it is).
+    int nextTabColumn() const;
+    // Whether the cursor is between the left and right margins (always, without them).
+    bool cursorInsideMargins() const;
     void cmdSelectDefaultCharset();
     void designateCharset(uint8_t intermediate, uint8_t final);
     // Clamps the cursor into the screen; x may stay at cols (pending wrap) unless
@@ -211,6 +231,8 @@ public:
     void cmdDecRqm(std::span<const int64_t> parameters, bool decMode);
     void csiPHandler(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
     void cmdSoftReset();
+    void cmdSetColumnMode(int columns);
+    void cmdSelectCharacterProtection(std::span<const int64_t> parameters);
     void cmdSetConformanceLevel(std::span<const int64_t> parameters);
     void cmdSetCursorStyle(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
     // fillAttr: the attribute of the blank lines a never-used or cleared alternate screen gets.
@@ -234,12 +256,20 @@ private:
     void installFallbacks();
     void handlePrint(std::span<const uint8_t> data);
     void printCluster(std::span<const char32_t> cluster);
-    bool combineWithLastCell(std::span<const char32_t> cluster);
+    bool combineWithLastCell(std::span<const char32_t> cluster, bool onlyWithinGrapheme);
     void resizeBuffers(int newColumns, int newRows);
     std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
     void checkInvariants() const;
+    void markLiveCells(CellTables& tables);
+    CharData stamped(CharData cell) const;
+    bool scrollsBetweenMargins() const;
+    void shiftMarginArea(bool up);
+    void scrollRegionDown();
+    void blankRotatedLine(BufferLine& line, bool isWrapped);
 
     TerminalOptions options_;
+    // Declared before the buffers, so that it outlives every cell that names it.
+    CellTables tables_;
     int cols_;
     int rows_;
     int tabStopWidth_;
@@ -252,6 +282,7 @@ private:
     ReadingBuffer readingBuffer_;
     BufferLine blankLine_;
     bool silentLog_ = true;
+    bool reverseVideo_ = false;
     std::string terminalTitle_;
     std::string iconTitle_;
 

@@ -335,7 +335,7 @@ void oscResetCursorColor(Terminal& t) {
 
 void installAttributeHandlers(Terminal& terminal) {
     Terminal& t = terminal;
-    t.parser().csiHandlers['m'] = [&t](Params p, Bytes collect) { cmdCharAttributes(t, p, collect); };
+    t.parser().setCsiHandler("m", [&t](Params p, Bytes collect) { cmdCharAttributes(t, p, collect); });
     auto& osc = t.parser().oscHandlers;
     osc[4] = [&t](Bytes payload) { oscChangeOrQueryColorIndex(t, payload); };
     osc[10] = [&t](Bytes payload) { oscSetColors(t, payload, 0); };

@@ -36,9 +36,6 @@ struct Args {
     int count(int limit) const { return clampTo(at(0), 1, limit); }
 };
 
-bool collected(Bytes collect, std::string_view expected) {
-    return std::equal(collect.begin(), collect.end(), expected.begin(), expected.end());
-}
 
 
 // Margins only bind while left/right margin mode is on; values left over from an earlier
@@ -123,8 +120,14 @@ void cmdHVPosition(Terminal& t, Args a) {
     b.setX(std::min(col, t.cols() - 1));
 }
 
+// In origin mode the row counts from the top of the region and stays inside it, as for CUP.
 void cmdLinePosAbsolute(Terminal& t, Args a) {
-    t.buffer().setY(a.count(t.rows()) - 1);
+    Buffer& b = t.buffer();
+    const int row = a.count(t.rows()) - 1;
+    if (t.originMode)
+        b.setY(std::min(b.scrollTop() + row, regionBottom(t)));
+    else
+        b.setY(row);
 }
 
 void cmdVPositionRelative(Terminal& t, Args a) {
@@ -133,8 +136,9 @@ void cmdVPositionRelative(Terminal& t, Args a) {
     if (b.x() >= t.cols()) b.setX(t.cols() - 1);
 }
 
+// HPA addresses the column as CHA does, from the left margin in origin mode.
 void cmdCharPosAbsolute(Terminal& t, Args a) {
-    t.buffer().setX(a.count(t.cols()) - 1);
+    cmdCursorCharAbsolute(t, a);
 }
 
 void cmdHPositionRelative(Terminal& t, Args a) {
@@ -145,7 +149,7 @@ void cmdHPositionRelative(Terminal& t, Args a) {
 void cmdCursorForwardTab(Terminal& t, Args a) {
     Buffer& b = t.buffer();
     for (int i = a.count(t.cols() - 1); i > 0; --i) {
-        const int next = b.nextTabStop(t.marginMode, b.x());
+        const int next = t.nextTabColumn();
         if (next == b.x()) break;
         b.setX(next);
     }
@@ -169,8 +173,7 @@ void cmdTabClear(Terminal& t, Args a) {
 
 // ----- margins --------------------------------------------------------------------------
 
-void cmdSetScrollRegion(Terminal& t, Args a, Bytes collect) {
-    if (!collect.empty()) return;
+void cmdSetScrollRegion(Terminal& t, Args a) {
     Buffer& b = t.buffer();
     const int top = clampTo(a.at(0) - 1, 0, t.rows());
     const int bottom = a.has(1) && a.at(1) != 0 && a.at(1) <= t.rows() ? static_cast<int>(a.at(1)) : t.rows();
@@ -192,24 +195,47 @@ void cmdSetMargins(Terminal& t, Args a) {
 
 // ----- erasing --------------------------------------------------------------------------
 
-void cmdEraseInLine(Terminal& t, int64_t mode) {
+// Cells start ..< end of a line become erase cells; a selective erase (DECSED, DECSEL)
+// passes over protected cells.
+void eraseCells(BufferLine& line, int start, int end, const CharData& erase, bool selective) {
+    if (!selective) {
+        line.replaceCells(start, end, erase);
+        return;
+    }
+    for (int col = std::max(start, 0); col < std::min(end, line.count()); ++col)
+        if (!line[col].isProtected()) line[col] = erase;
+}
+
+void cmdEraseInLine(Terminal& t, int64_t mode, bool selective = false) {
     Buffer& b = t.buffer();
     BufferLine& line = screenLine(t, b.y());
     const CharData erase = eraseCell(t);
     switch (mode) {
     case 0:
-        line.replaceCells(b.x(), line.count(), erase);
+        eraseCells(line, b.x(), line.count(), erase, selective);
         break;
     case 1:
-        line.replaceCells(0, b.x() + 1, erase);
+        eraseCells(line, 0, b.x() + 1, erase, selective);
         break;
     case 2:
-        line.replaceCells(0, line.count(), erase);
+        eraseCells(line, 0, line.count(), erase, selective);
         break;
     default:
         return;
     }
     t.updateRange(b.y());
+}
+
+// A selective erase of whole lines keeps the protected cells and everything else about
+// the line; a plain one makes it a fresh line.
+void eraseWholeLine(Terminal& t, int row, const CharData& erase, bool selective) {
+    if (!selective) {
+        blankLine(t, row, erase);
+        return;
+    }
+    BufferLine& line = screenLine(t, row);
+    eraseCells(line, 0, line.count(), erase, true);
+    t.updateRange(row);
 }
 
 void dropScrollback(Terminal& t) {
@@ -224,27 +250,27 @@ void dropScrollback(Terminal& t) {
     t.updateFullScreen();
 }
 
-void cmdEraseInDisplay(Terminal& t, int64_t mode) {
+void cmdEraseInDisplay(Terminal& t, int64_t mode, bool selective = false) {
     Buffer& b = t.buffer();
     const CharData erase = eraseCell(t);
     switch (mode) {
     case 0:
-        cmdEraseInLine(t, 0);
+        cmdEraseInLine(t, 0, selective);
         for (int row = b.y() + 1; row < t.rows(); ++row)
-            blankLine(t, row, erase);
+            eraseWholeLine(t, row, erase, selective);
         break;
     case 1:
-        cmdEraseInLine(t, 1);
+        cmdEraseInLine(t, 1, selective);
         if (b.x() + 1 >= t.cols() && b.y() + 1 < t.rows()) screenLine(t, b.y() + 1).isWrapped = false;
         for (int row = 0; row < b.y(); ++row)
-            blankLine(t, row, erase);
+            eraseWholeLine(t, row, erase, selective);
         break;
     case 2:
         for (int row = 0; row < t.rows(); ++row)
-            blankLine(t, row, erase);
+            eraseWholeLine(t, row, erase, selective);
         break;
     case 3:
-        dropScrollback(t);
+        if (!selective) dropScrollback(t);
         break;
     default:
         break;
@@ -283,11 +309,7 @@ void cmdDeleteChars(Terminal& t, Args a) {
     t.updateRange(b.y());
 }
 
-void cmdInsertColumns(Terminal& t, Args a, Bytes collect) {
-    if (!collected(collect, "'")) {
-        if (!t.silentLog()) t.log("CSI # } not implemented- XTPOPSGR with " + listText(a.p));
-        return;
-    }
+void cmdInsertColumns(Terminal& t, Args a) {
     Buffer& b = t.buffer();
     const int x = b.x();
     if (!insideRegion(t, b.y()) || x >= t.cols() || !insideMargins(t, x)) return;
@@ -327,6 +349,24 @@ void columnScroll(Terminal& t, bool back) {
             line.insertCells(left, 1, right, blank);
         else
             line.deleteCells(left, 1, right, erase);
+    }
+    markRows(t, b.scrollTop(), regionBottom(t));
+}
+
+// SL and SR: the margin area of the scroll region moves n columns left or right, the
+// cursor staying where it is; columns pushed out are lost, those opened are erased.
+void cmdScrollColumns(Terminal& t, Args a, bool left) {
+    Buffer& b = t.buffer();
+    const int from = leftEdge(t);
+    const int to = rightEdge(t);
+    const int n = std::min(a.count(t.cols()), to - from + 1);
+    const CharData erase = eraseCell(t);
+    for (int row = b.scrollTop(); row <= regionBottom(t); ++row) {
+        BufferLine& line = screenLine(t, row);
+        if (left)
+            line.deleteCells(from, n, to, erase);
+        else
+            line.insertCells(from, n, to, erase);
     }
     markRows(t, b.scrollTop(), regionBottom(t));
 }
@@ -381,20 +421,19 @@ void shiftBand(Terminal& t, int first, int last, int n, bool down) {
 
 void cmdInsertLines(Terminal& t, Args a) {
     Buffer& b = t.buffer();
-    if (!insideRegion(t, b.y())) return;
+    if (!insideRegion(t, b.y()) || !insideMargins(t, std::min(b.x(), t.cols() - 1))) return;
     shiftBand(t, b.y(), b.scrollBottom(), a.count(t.rows()), true);
 }
 
 void cmdDeleteLines(Terminal& t, Args a) {
     t.restrictCursor(true);
     Buffer& b = t.buffer();
-    if (!insideRegion(t, b.y())) return;
+    if (!insideRegion(t, b.y()) || !insideMargins(t, b.x())) return;
     shiftBand(t, b.y(), b.scrollBottom(), a.count(t.rows()), false);
 }
 
 // Scroll-up with a private marker is a graphics query, not a scroll.
-void cmdScrollUp(Terminal& t, Args a, Bytes collect) {
-    if (!collect.empty()) return;
+void cmdScrollUp(Terminal& t, Args a) {
     shiftBand(t, t.buffer().scrollTop(), t.buffer().scrollBottom(), a.count(t.rows()), false);
 }
 
@@ -419,12 +458,8 @@ void resetTitleModes(Terminal& t, Args a) {
     }
 }
 
-void cmdScrollDown(Terminal& t, Args a, Bytes collect) {
-    if (collected(collect, ">")) {
-        resetTitleModes(t, a);
-    } else if (collect.empty()) {
-        shiftBand(t, t.buffer().scrollTop(), t.buffer().scrollBottom(), a.count(t.rows()), true);
-    }
+void cmdScrollDown(Terminal& t, Args a) {
+    shiftBand(t, t.buffer().scrollTop(), t.buffer().scrollBottom(), a.count(t.rows()), true);
 }
 
 // ----- repeat, alignment, line modes --------------------------------------------------------
@@ -480,27 +515,14 @@ char32_t fillCharacter(int64_t code) {
     return UnicodeUtil::columnWidth(c) == 1 ? c : U' ';
 }
 
-void csiX(Terminal& t, Args a, Bytes collect) {
-    if (!collected(collect, "$")) {
-        if (!t.silentLog())
-            t.log("Not implemented CSI x with collect: collect=" +
-                  std::string(collect.begin(), collect.end()) + " " + listText(a.p));
-        return;
-    }
+void cmdFillRectangularArea(Terminal& t, Args a) {
     const auto r = getRectangleFromRequest(t, a.p, 1);
     if (!r) return;
     const CharData fill(t.curAttr, fillCharacter(a.at(0)), 1);
     forEachCell(t, *r, [&](CharData& cell) { cell = fill; });
 }
 
-void csiZ(Terminal& t, Args a, Bytes collect) {
-    if (collected(collect, "'")) {
-        // Behind silentLog like every diagnostic: a program repeating the request must not
-        // be able to write into the output of the host (the headless tools print to stdout).
-        t.log("TODO: Enable Locator Reporting (DECELR)");
-        return;
-    }
-    if (!collected(collect, "$")) return;
+void cmdEraseRectangularArea(Terminal& t, Args a) {
     const auto r = getRectangleFromRequest(t, a.p, 0);
     if (!r) return;
     const CharData erase = eraseCell(t);
@@ -508,25 +530,25 @@ void csiZ(Terminal& t, Args a, Bytes collect) {
 }
 
 // Selective erase keeps colours and links; each half of a wide character becomes a space.
-void csiOpenBrace(Terminal& t, Args a, Bytes collect) {
-    if (!collected(collect, "$")) {
-        if (!t.silentLog()) t.log("CSI # { not implemented - XTPUSHSGR with " + listText(a.p));
-        return;
-    }
+void cmdSelectiveEraseRectangularArea(Terminal& t, Args a) {
     const auto r = getRectangleFromRequest(t, a.p, 0);
     if (!r) return;
-    forEachCell(t, *r, [](CharData& cell) { cell.setValue(U' ', 1); });
+    forEachCell(t, *r, [](CharData& cell) {
+        if (!cell.isProtected()) cell.setValue(U' ', 1);
+    });
 }
 
-void csiCopyRectangularArea(Terminal& t, Args a, Bytes collect) {
-    if (!collected(collect, "$")) return;
+void cmdCopyRectangularArea(Terminal& t, Args a) {
     const auto value = [&a](std::size_t i, int64_t fallback) { return a.at(i) == 0 ? fallback : a.at(i); };
     if (value(4, 1) != 1 || value(7, 1) != 1) return;
     const int64_t source[4] = {value(0, 1), value(1, 1), value(2, t.rows()), value(3, t.cols())};
     const auto r = getRectangleFromRequest(t, source, 0);
     if (!r) return;
-    const int top = clampTo(value(5, 1), 1, t.rows()) - 1;
-    const int left = clampTo(value(6, 1), 1, t.cols()) - 1;
+    // The destination is addressed like the source: from the region and margins in origin mode.
+    const int64_t originTop = t.originMode ? t.buffer().scrollTop() : 0;
+    const int64_t originLeft = t.originMode ? leftEdge(t) : 0;
+    const int top = clampTo(value(5, 1) + originTop, 1, t.rows()) - 1;
+    const int left = clampTo(value(6, 1) + originLeft, 1, t.cols()) - 1;
 
     // Copied out first, so that a destination overlapping the source reads the old cells.
     std::vector<std::vector<CharData>> block;
@@ -547,7 +569,6 @@ void csiCopyRectangularArea(Terminal& t, Args a, Bytes collect) {
 // ----- registration -----------------------------------------------------------------------
 
 using Command = void (*)(Terminal&, Args);
-using CommandWithCollect = void (*)(Terminal&, Args, Bytes);
 
 // Moves mark the row the cursor leaves and the row it reaches, so both repaint.
 EscapeSequenceParser::CsiHandler moving(Terminal& t, Command command) {
@@ -562,72 +583,80 @@ EscapeSequenceParser::CsiHandler plain(Terminal& t, Command command) {
     return [&t, command](Params p, Bytes) { command(t, Args{p}); };
 }
 
-EscapeSequenceParser::CsiHandler withCollect(Terminal& t, CommandWithCollect command) {
-    return [&t, command](Params p, Bytes collect) { command(t, Args{p}, collect); };
+void cmdCursorUp(Terminal& t, Args a) { cursorUp(t, a.count(t.rows())); }
+void cmdCursorDown(Terminal& t, Args a) { cursorDown(t, a.count(t.rows())); }
+void cmdCursorForward(Terminal& t, Args a) { t.cursorForward(a.at(0)); }
+void cmdCursorBackward(Terminal& t, Args a) { t.cursorBackward(a.at(0)); }
+
+void cmdCursorNextLine(Terminal& t, Args a) {
+    cursorDown(t, a.count(t.rows()));
+    t.buffer().setX(leftEdge(t));
 }
 
-void installCursorHandlers(Terminal& t, std::array<EscapeSequenceParser::CsiHandler, 256>& csi) {
-    csi['A'] = moving(t, [](Terminal& term, Args a) { cursorUp(term, a.count(term.rows())); });
-    csi['B'] = moving(t, [](Terminal& term, Args a) { cursorDown(term, a.count(term.rows())); });
-    csi['C'] = moving(t, [](Terminal& term, Args a) { term.cursorForward(a.at(0)); });
-    csi['D'] = moving(t, [](Terminal& term, Args a) { term.cursorBackward(a.at(0)); });
-    csi['E'] = moving(t, [](Terminal& term, Args a) {
-        cursorDown(term, a.count(term.rows()));
-        term.buffer().setX(leftEdge(term));
-    });
-    csi['F'] = moving(t, [](Terminal& term, Args a) {
-        cursorUp(term, a.count(term.rows()));
-        term.buffer().setX(leftEdge(term));
-    });
-    csi['G'] = moving(t, cmdCursorCharAbsolute);
-    csi['H'] = moving(t, cmdCursorPosition);
-    csi['f'] = moving(t, cmdHVPosition);
-    csi['d'] = moving(t, cmdLinePosAbsolute);
-    csi['e'] = moving(t, cmdVPositionRelative);
-    csi['`'] = moving(t, cmdCharPosAbsolute);
-    csi['a'] = moving(t, cmdHPositionRelative);
-    csi['I'] = moving(t, cmdCursorForwardTab);
-    csi['Z'] = moving(t, cmdCursorBackwardTab);
-    csi['g'] = plain(t, cmdTabClear);
-    csi['r'] = [&t](Params p, Bytes collect) {
-        const int from = t.buffer().y();
-        cmdSetScrollRegion(t, Args{p}, collect);
-        t.updateRange(from);
-    };
-    // CSI s and CSI u with a private marker save and restore modes, not the cursor.
-    csi['s'] = [&t](Params p, Bytes collect) {
-        if (!collect.empty()) return;
-        if (t.marginMode)
-            cmdSetMargins(t, Args{p});
-        else
-            t.cmdSaveCursor();
-    };
-    csi['u'] = [&t](Params, Bytes collect) {
-        if (!collect.empty()) return;
-        const int from = t.buffer().y();
-        t.cmdRestoreCursor();
-        markRows(t, from, t.buffer().y());
-    };
+void cmdCursorPrecedingLine(Terminal& t, Args a) {
+    cursorUp(t, a.count(t.rows()));
+    t.buffer().setX(leftEdge(t));
 }
 
-void installEditingHandlers(Terminal& t, std::array<EscapeSequenceParser::CsiHandler, 256>& csi) {
-    // DECSED and DECSEL erase like ED and EL: nothing here is protected.
-    csi['J'] = [&t](Params p, Bytes) { cmdEraseInDisplay(t, Args{p}.at(0)); };
-    csi['K'] = [&t](Params p, Bytes) { cmdEraseInLine(t, Args{p}.at(0)); };
-    csi['X'] = plain(t, cmdEraseChars);
-    csi['@'] = plain(t, cmdInsertChars);
-    csi['P'] = plain(t, cmdDeleteChars);
-    csi['}'] = withCollect(t, cmdInsertColumns);
-    csi['~'] = plain(t, cmdDeleteColumns);
-    csi['L'] = plain(t, cmdInsertLines);
-    csi['M'] = plain(t, cmdDeleteLines);
-    csi['S'] = withCollect(t, cmdScrollUp);
-    csi['T'] = withCollect(t, cmdScrollDown);
-    csi['b'] = plain(t, cmdRepeatPrecedingCharacter);
-    csi['x'] = withCollect(t, csiX);
-    csi['z'] = withCollect(t, csiZ);
-    csi['{'] = withCollect(t, csiOpenBrace);
-    csi['v'] = withCollect(t, csiCopyRectangularArea);
+void cmdScrollLeft(Terminal& t, Args a) { cmdScrollColumns(t, a, true); }
+void cmdScrollRight(Terminal& t, Args a) { cmdScrollColumns(t, a, false); }
+
+// With left/right margin mode on, CSI s sets the margins; otherwise it saves the cursor.
+void cmdSaveCursorOrSetMargins(Terminal& t, Args a) {
+    if (t.marginMode)
+        cmdSetMargins(t, a);
+    else
+        t.cmdSaveCursor();
+}
+
+void cmdRestoreCursor(Terminal& t, Args) { t.cmdRestoreCursor(); }
+void cmdEraseInDisplay(Terminal& t, Args a) { cmdEraseInDisplay(t, a.at(0), false); }
+void cmdSelectiveEraseInDisplay(Terminal& t, Args a) { cmdEraseInDisplay(t, a.at(0), true); }
+void cmdEraseInLine(Terminal& t, Args a) { cmdEraseInLine(t, a.at(0), false); }
+void cmdSelectiveEraseInLine(Terminal& t, Args a) { cmdEraseInLine(t, a.at(0), true); }
+
+void installCursorHandlers(Terminal& t, EscapeSequenceParser& parser) {
+    const std::pair<const char*, Command> moves[] = {
+        {"A", cmdCursorUp},           {"B", cmdCursorDown},          {"C", cmdCursorForward},
+        {"D", cmdCursorBackward},     {"E", cmdCursorNextLine},      {"F", cmdCursorPrecedingLine},
+        {"G", cmdCursorCharAbsolute}, {"H", cmdCursorPosition},      {"f", cmdHVPosition},
+        {"d", cmdLinePosAbsolute},    {"e", cmdVPositionRelative},   {"`", cmdCharPosAbsolute},
+        {"a", cmdHPositionRelative},  {"I", cmdCursorForwardTab},    {"Z", cmdCursorBackwardTab},
+        {"r", cmdSetScrollRegion},    {"u", cmdRestoreCursor},
+    };
+    for (const auto& [shape, command] : moves)
+        parser.setCsiHandler(shape, moving(t, command));
+    parser.setCsiHandler("g", plain(t, cmdTabClear));
+    parser.setCsiHandler("s", plain(t, cmdSaveCursorOrSetMargins));
+}
+
+void installEditingHandlers(Terminal& t, EscapeSequenceParser& parser) {
+    const std::pair<const char*, Command> commands[] = {
+        {"J", cmdEraseInDisplay},
+        {"?J", cmdSelectiveEraseInDisplay},
+        {"K", cmdEraseInLine},
+        {"?K", cmdSelectiveEraseInLine},
+        {"X", cmdEraseChars},
+        {"@", cmdInsertChars},
+        {"P", cmdDeleteChars},
+        {" @", cmdScrollLeft},
+        {" A", cmdScrollRight},
+        {"'}", cmdInsertColumns},
+        {"'~", cmdDeleteColumns},
+        {"~", cmdDeleteColumns},
+        {"L", cmdInsertLines},
+        {"M", cmdDeleteLines},
+        {"S", cmdScrollUp},
+        {"T", cmdScrollDown},
+        {">T", resetTitleModes},
+        {"b", cmdRepeatPrecedingCharacter},
+        {"$x", cmdFillRectangularArea},
+        {"$z", cmdEraseRectangularArea},
+        {"${", cmdSelectiveEraseRectangularArea},
+        {"$v", cmdCopyRectangularArea},
+    };
+    for (const auto& [shape, command] : commands)
+        parser.setCsiHandler(shape, plain(t, command));
 }
 
 void installEscEditingHandlers(Terminal& t) {
@@ -698,9 +727,8 @@ void Terminal::cursorBackward(int64_t count) {
 }
 
 void installCursorAndEditingHandlers(Terminal& terminal) {
-    auto& csi = terminal.parser().csiHandlers;
-    installCursorHandlers(terminal, csi);
-    installEditingHandlers(terminal, csi);
+    installCursorHandlers(terminal, terminal.parser());
+    installEditingHandlers(terminal, terminal.parser());
     installEscEditingHandlers(terminal);
 }
 

@@ -71,7 +71,7 @@ int decModeStatus(const Terminal& t, int64_t mode) {
     case 4:
         return flag(t.smoothScroll);
     case 5:
-        return flag(t.curAttr == CharData::invertedAttr);
+        return flag(t.reverseVideo());
     case 6:
         return flag(t.originMode);
     case 7:
@@ -166,17 +166,13 @@ void Terminal::setMode(int64_t mode, Bytes collect) {
         break;
     }
     case 3:
-        if (!allow80To132) break;
-        resize(132, rows_);
-        resetToInitialState();
-        refresh(0, rows_ - 1);
-        tdel_->sizeChanged(*this);
+        cmdSetColumnMode(132);
         break;
     case 4:
         smoothScroll = true;
         break;
     case 5:
-        curAttr = CharData::invertedAttr;
+        setReverseVideo(true);
         break;
     case 6:
         originMode = true;
@@ -272,17 +268,13 @@ void Terminal::resetMode(int64_t mode, Bytes collect) {
         applicationCursor = false;
         break;
     case 3:
-        if (!allow80To132) break;
-        resize(80, rows_);
-        tdel_->sizeChanged(*this);
-        resetToInitialState();
-        refresh(0, rows_ - 1);
+        cmdSetColumnMode(80);
         break;
     case 4:
         smoothScroll = false;
         break;
     case 5:
-        curAttr = CharData::defaultAttr;
+        setReverseVideo(false);
         break;
     case 6:
         originMode = false;
@@ -353,6 +345,32 @@ void Terminal::resetMode(int64_t mode, Bytes collect) {
     }
 }
 
+// ----- 80/132 columns ---------------------------------------------------------------------
+
+// As DEC's terminals do, a column switch clears the screen, resets the margins and homes
+// the cursor; the pen, the character sets and the modes stay as the program set them.
+void Terminal::cmdSetColumnMode(int columns) {
+    if (!allow80To132) return;
+    resize(columns, rows_);
+    Buffer& b = *buffer_;
+    const CharData erase(eraseAttr(), U'\0', 1);
+    for (int row = 0; row < rows_; ++row) {
+        BufferLine& line = b.lines()[b.yBase() + row];
+        line.fill(erase);
+        line.isWrapped = false;
+        line.renderMode = BufferLine::RenderLineMode::single;
+        line.images.reset();
+    }
+    b.setScrollTop(0);
+    b.setScrollBottom(rows_ - 1);
+    b.marginLeft = 0;
+    b.marginRight = cols_ - 1;
+    b.setX(0);
+    b.setY(0);
+    updateFullScreen();
+    tdel_->sizeChanged(*this);
+}
+
 // ----- screen switch --------------------------------------------------------------------
 
 void Terminal::activateAltBuffer(std::optional<Attribute> fillAttr) {
@@ -419,7 +437,9 @@ void Terminal::cmdSoftReset() {
     originMode = false;
     insertMode = normalBuffer_->insertMode = altBuffer_->insertMode = false;
     wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = true;
+    marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false;
     reverseWraparound = false;
+    characterProtection = false;
     applicationKeypad = false;
     applicationCursor = false;
     buffer_->setScrollTop(0);
@@ -459,6 +479,15 @@ void Terminal::cmdSetConformanceLevel(Params parameters) {
     if (parameters.size() > 1) cc.send8bit = parameters[1] == 0 || parameters[1] == 2;
 }
 
+// DECSCA: 1 protects what is printed from now on; 0 and 2 stop protecting.
+void Terminal::cmdSelectCharacterProtection(Params parameters) {
+    const int64_t ps = parameters.empty() ? 0 : parameters[0];
+    if (ps == 1)
+        characterProtection = true;
+    else if (ps == 0 || ps == 2)
+        characterProtection = false;
+}
+
 void Terminal::cmdSetCursorStyle(Params parameters, Bytes collect) {
     if (!collectIs(collect, " ")) return;
     static constexpr CursorStyle styles[] = {CursorStyle::blinkBlock,      CursorStyle::blinkBlock,
@@ -476,19 +505,27 @@ void Terminal::cmdSetCursorStyle(Params parameters, Bytes collect) {
 // ----- registration ----------------------------------------------------------------------
 
 void installModeHandlers(Terminal& terminal) {
-    auto& csi = terminal.parser().csiHandlers;
-    csi['h'] = [&terminal](Params parameters, Bytes collect) {
-        for (int64_t mode : parameters)
-            terminal.setMode(mode, collect);
-    };
-    csi['l'] = [&terminal](Params parameters, Bytes collect) {
-        for (int64_t mode : parameters)
-            terminal.resetMode(mode, collect);
-    };
-    csi['p'] = [&terminal](Params parameters, Bytes collect) { terminal.csiPHandler(parameters, collect); };
-    csi['q'] = [&terminal](Params parameters, Bytes collect) {
+    EscapeSequenceParser& parser = terminal.parser();
+    for (const char* shape : {"h", "?h"})
+        parser.setCsiHandler(shape, [&terminal](Params parameters, Bytes collect) {
+            for (int64_t mode : parameters)
+                terminal.setMode(mode, collect);
+        });
+    for (const char* shape : {"l", "?l"})
+        parser.setCsiHandler(shape, [&terminal](Params parameters, Bytes collect) {
+            for (int64_t mode : parameters)
+                terminal.resetMode(mode, collect);
+        });
+    for (const char* shape : {"!p", "\"p", "?$p", "$p"})
+        parser.setCsiHandler(shape, [&terminal](Params parameters, Bytes collect) {
+            terminal.csiPHandler(parameters, collect);
+        });
+    parser.setCsiHandler(" q", [&terminal](Params parameters, Bytes collect) {
         terminal.cmdSetCursorStyle(parameters, collect);
-    };
+    });
+    parser.setCsiHandler("\"q", [&terminal](Params parameters, Bytes) {
+        terminal.cmdSelectCharacterProtection(parameters);
+    });
 }
 
 } // namespace tarvik

@@ -78,6 +78,20 @@ void cmdSendDeviceAttributes(Terminal& t, Params pars, Bytes collect) {
     if (!reply.empty()) t.sendResponse(std::string(csi) + reply);
 }
 
+// DA3: the unit id, all zeros (the terminal has no site or serial number to tell).
+void cmdSendTertiaryAttributes(Terminal& t, Params pars) {
+    if (pars[0] != 0) return;
+    t.sendResponse(std::string(t.cc.dcs()) + "!|00000000" + std::string(t.cc.st()));
+}
+
+// DECREQTPARM: the line parameters of a serial terminal: no parity, 8 bits, 38400 baud
+// both ways, clock multiplier 1, no flags. Asked with 0, the terminal may also report
+// unsolicited (2); with 1 only on request (3).
+void cmdRequestTerminalParameters(Terminal& t, Params pars) {
+    if (pars[0] != 0 && pars[0] != 1) return;
+    t.sendResponse(std::string(t.cc.csi()) + (pars[0] == 0 ? "2" : "3") + ";1;1;128;128;1;0x");
+}
+
 // Row and column as the program addresses them: relative to the region in origin mode.
 // A cursor waiting to wrap stands on the last column, not one beyond the screen.
 std::string cursorReport(const Terminal& t) {
@@ -174,7 +188,7 @@ class DecrqssHandler final : public DcsHandler {
         const Terminal& t = terminal_;
         const Buffer& b = t.buffer();
         if (tooLong_) return std::nullopt;
-        if (request_ == "\"q") return request_;
+        if (request_ == "\"q") return t.characterProtection ? "1\"q" : request_;
         if (request_ == "\"p") return conformanceReport(t);
         if (request_ == "r")
             return std::to_string(b.scrollTop() + 1) + ";" + std::to_string(b.scrollBottom() + 1) + "r";
@@ -211,7 +225,7 @@ uint32_t cellSum(const Terminal& t, const CellRectangle& r) {
                 sum += 0x20;
                 continue;
             }
-            const std::string character = cell.getCharacter();
+            const std::string character = cell.getCharacter(t.tables());
             const auto* p = reinterpret_cast<const utf8proc_uint8_t*>(character.data());
             auto left = static_cast<utf8proc_ssize_t>(character.size());
             while (left > 0) {
@@ -397,7 +411,7 @@ void oscHyperlink(Terminal& t, Bytes payload) {
     const auto [x, y] = t.getCursorLocation();
     t.hyperLinkTracking.emplace(Position{x, y + t.buffer().yBase()}, std::string(text));
     // A full atom table leaves the text unlinked rather than linked to the wrong target.
-    t.currentLink = TinyAtom::lookup(text).value_or(TinyAtom());
+    t.currentLink = t.tables().internLink(text).value_or(TinyAtom());
 }
 
 void oscClipboard(Terminal& t, Bytes payload) {
@@ -505,10 +519,14 @@ ImageSizeRequest parseDimension(std::optional<std::string_view> text) {
 void installReportHandlers(Terminal& terminal) {
     EscapeSequenceParser& parser = terminal.parser();
     Terminal* t = &terminal;
-    parser.csiHandlers['c'] = [t](Params p, Bytes collect) { cmdSendDeviceAttributes(*t, p, collect); };
-    parser.csiHandlers['n'] = [t](Params p, Bytes collect) { cmdDeviceStatus(*t, p, collect); };
-    parser.csiHandlers['t'] = [t](Params p, Bytes collect) { cmdWindowOptions(*t, p, collect); };
-    parser.csiHandlers['y'] = [t](Params p, Bytes collect) { cmdDECRQCRA(*t, p, collect); };
+    for (const char* shape : {"c", ">c"})
+        parser.setCsiHandler(shape, [t](Params p, Bytes collect) { cmdSendDeviceAttributes(*t, p, collect); });
+    parser.setCsiHandler("=c", [t](Params p, Bytes) { cmdSendTertiaryAttributes(*t, p); });
+    for (const char* shape : {"n", "?n"})
+        parser.setCsiHandler(shape, [t](Params p, Bytes collect) { cmdDeviceStatus(*t, p, collect); });
+    parser.setCsiHandler("t", [t](Params p, Bytes collect) { cmdWindowOptions(*t, p, collect); });
+    parser.setCsiHandler("*y", [t](Params p, Bytes collect) { cmdDECRQCRA(*t, p, collect); });
+    parser.setCsiHandler("x", [t](Params p, Bytes) { cmdRequestTerminalParameters(*t, p); });
     parser.dcsHandlers["$q"] = std::make_unique<DecrqssHandler>(terminal);
 
     auto& osc = parser.oscHandlers;

@@ -41,7 +41,8 @@ std::string Line::text() const {
     return out;
 }
 
-std::string cellsText(const BufferLine& line, int startCol, int endCol, int* characters) {
+std::string cellsText(const BufferLine& line, const CellTables& tables, int startCol, int endCol,
+                      int* characters) {
     const int from = std::max(startCol, 0);
     const int to =
         std::min(endCol < 0 ? line.count() : std::min(endCol, line.count()), line.getTrimmedLength());
@@ -59,15 +60,15 @@ std::string cellsText(const BufferLine& line, int startCol, int endCol, int* cha
         if (cell.code() == 0)
             text += ' ';
         else
-            cell.appendCharacter(text);
+            cell.appendCharacter(text, tables);
         ++count;
     }
     if (characters) *characters = count;
     return text;
 }
 
-std::string rowText(const BufferLine& line) {
-    return cellsText(line, 0, -1);
+std::string rowText(const BufferLine& line, const CellTables& tables) {
+    return cellsText(line, tables, 0, -1);
 }
 
 std::vector<std::uint8_t> encodeText(const std::string& utf8, TextEncoding encoding) {
@@ -105,7 +106,7 @@ namespace {
 // content follows, so a selection never ends in a run of blank lines.
 class LineCollector {
   public:
-    explicit LineCollector(const CircularBufferLineList& lines) : lines_(lines) {}
+    LineCollector(const CircularBufferLineList& lines, const CellTables& tables) : lines_(lines), tables_(tables) {}
 
     void firstRow(int row, int startCol, int endCol) {
         if (!lines_[row].hasAnyContent()) return;
@@ -134,7 +135,7 @@ class LineCollector {
   private:
     LineFragment fragment(int row, int startCol, int endCol) const {
         int characters = 0;
-        std::string text = cellsText(lines_[row], startCol, endCol, &characters);
+        std::string text = cellsText(lines_[row], tables_, startCol, endCol, &characters);
         return LineFragment{std::move(text), row, std::max(startCol, 0), characters};
     }
 
@@ -161,6 +162,7 @@ class LineCollector {
     }
 
     const CircularBufferLineList& lines_;
+    const CellTables& tables_;
     std::vector<Line> result_;
     Line current_;
     std::vector<LineFragment> pending_;
@@ -169,7 +171,7 @@ class LineCollector {
 } // namespace
 
 std::vector<Line> Terminal::_getSelectedLines(Position start, Position end) const {
-    LineCollector collector(buffer_->lines());
+    LineCollector collector(buffer_->lines(), tables_);
     collector.firstRow(start.row, start.col, end.row == start.row ? end.col : -1);
     for (int row = start.row + 1; row < end.row; ++row)
         collector.middleRow(row);
@@ -191,7 +193,7 @@ std::vector<uint8_t> Terminal::getBufferAsData(BufferKind kind, TextEncoding enc
     const CircularBufferLineList& lines = source.lines();
     std::string text;
     for (int row = 0; row < lines.count(); ++row) {
-        text += rowText(lines[row]);
+        text += rowText(lines[row], tables_);
         text += '\n';
     }
     return encodeText(text, encoding);

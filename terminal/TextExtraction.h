@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "terminal/BufferLine.h"
+#include "terminal/CellTables.h"
 
 namespace tarvik {
 
@@ -41,10 +42,12 @@ enum class TextEncoding : std::uint8_t { utf8, utf16LittleEndian, utf16BigEndian
 // nothing (a copied CJK word must not get a space after every character), and trailing
 // empty cells are dropped while typed spaces stay. `characters` receives the number of
 // characters produced.
-std::string cellsText(const BufferLine& line, int startCol, int endCol, int* characters = nullptr);
+// Clusters are read from `tables`, those of the terminal holding the line.
+std::string cellsText(const BufferLine& line, const CellTables& tables, int startCol, int endCol,
+                      int* characters = nullptr);
 
 // The text of one row as a selection of that row would copy it.
-std::string rowText(const BufferLine& line);
+std::string rowText(const BufferLine& line, const CellTables& tables);
 
 // Re-encodes UTF-8 text; invalid input is replaced, never passed through.
 std::vector<std::uint8_t> encodeText(const std::string& utf8, TextEncoding encoding);

@@ -2,38 +2,47 @@
 
 namespace tarvik {
 
-std::optional<TinyAtom> TinyAtom::lookup(std::string_view payload) {
-    return TinyAtomRegistry::shared().lookup(payload);
-}
-
-const std::string* TinyAtom::target() const {
-    return TinyAtomRegistry::shared().target(*this);
-}
-
-TinyAtomRegistry& TinyAtomRegistry::shared() {
-    static TinyAtomRegistry registry;
-    return registry;
-}
-
 std::optional<TinyAtom> TinyAtomRegistry::lookup(std::string_view payload) {
-    std::lock_guard lock(mutex_);
     if (auto found = atoms_.find(payload); found != atoms_.end()) return TinyAtom(found->second);
-    if (payloads_.size() >= capacity_) return std::nullopt;
-    const std::string& stored = payloads_.emplace_back(payload);
-    const auto atom = static_cast<std::uint16_t>(payloads_.size());
-    atoms_.emplace(std::string_view(stored), atom);
+    if (atoms_.size() >= capacity_) return std::nullopt;
+    std::uint16_t atom = 0;
+    if (!free_.empty()) {
+        atom = free_.back();
+        free_.pop_back();
+        payloads_[atom - 1u].emplace(payload);
+    } else {
+        payloads_.emplace_back(std::string(payload));
+        atom = static_cast<std::uint16_t>(payloads_.size());
+    }
+    atoms_.emplace(std::string_view(*payloads_[atom - 1u]), atom);
     return TinyAtom(atom);
 }
 
 const std::string* TinyAtomRegistry::target(TinyAtom atom) const {
-    std::lock_guard lock(mutex_);
     if (atom.isNone() || atom.value() > payloads_.size()) return nullptr;
-    return &payloads_[atom.value() - 1];
+    const auto& payload = payloads_[atom.value() - 1u];
+    return payload ? &*payload : nullptr;
 }
 
-std::uint16_t TinyAtomRegistry::lastAtom() const {
-    std::lock_guard lock(mutex_);
-    return static_cast<std::uint16_t>(payloads_.size());
+void TinyAtomRegistry::beginSweep() {
+    marked_.assign(payloads_.size(), false);
+}
+
+void TinyAtomRegistry::mark(TinyAtom atom) {
+    if (!atom.isNone() && atom.value() <= marked_.size()) marked_[atom.value() - 1u] = true;
+}
+
+std::size_t TinyAtomRegistry::endSweep() {
+    std::size_t freed = 0;
+    for (std::size_t i = 0; i < payloads_.size() && i < marked_.size(); ++i) {
+        if (marked_[i] || !payloads_[i]) continue;
+        atoms_.erase(std::string_view(*payloads_[i]));
+        payloads_[i].reset();
+        free_.push_back(static_cast<std::uint16_t>(i + 1));
+        ++freed;
+    }
+    marked_.clear();
+    return freed;
 }
 
 } // namespace tarvik

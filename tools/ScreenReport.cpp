@@ -49,22 +49,22 @@ ordered_json styleJson(CharacterStyle style) {
 }
 
 // A hyperlink payload is "params;URI"; the URI may itself contain ';'.
-ordered_json linkJson(const CharData& cell) {
-    const std::string* payload = cell.getPayload();
+ordered_json linkJson(const CharData& cell, const CellTables& tables) {
+    const std::string* payload = cell.getPayload(tables);
     if (!payload) return nullptr;
     const auto separator = payload->find(';');
     if (separator == std::string::npos) return nullptr;
     return payload->substr(separator + 1);
 }
 
-ordered_json cellJson(const CharData& cell) {
+ordered_json cellJson(const CharData& cell, const CellTables& tables) {
     ordered_json out;
-    out["ch"] = cell.code() == 0 ? std::string() : cell.getCharacter();
+    out["ch"] = cell.code() == 0 ? std::string() : cell.getCharacter(tables);
     out["width"] = cell.width();
     out["fg"] = colorJson(cell.attribute.fg);
     out["bg"] = colorJson(cell.attribute.bg);
     out["style"] = styleJson(cell.attribute.style);
-    out["link"] = linkJson(cell);
+    out["link"] = linkJson(cell, tables);
     return out;
 }
 
@@ -74,7 +74,7 @@ ordered_json cellsJson(const Terminal& terminal) {
         ordered_json cells = ordered_json::array();
         if (const BufferLine* line = liveLine(terminal, row))
             for (int col = 0; col < terminal.cols(); ++col)
-                cells.push_back(cellJson((*line)[col]));
+                cells.push_back(cellJson((*line)[col], terminal.tables()));
         rows.push_back(std::move(cells));
     }
     return rows;
@@ -86,7 +86,7 @@ std::vector<std::string> screenLines(const Terminal& terminal) {
     std::vector<std::string> lines;
     for (int row = 0; row < terminal.rows(); ++row) {
         const BufferLine* line = liveLine(terminal, row);
-        lines.push_back(line ? rowText(*line) : std::string());
+        lines.push_back(line ? rowText(*line, terminal.tables()) : std::string());
     }
     return lines;
 }
@@ -96,7 +96,7 @@ std::vector<std::string> historyLines(const Terminal& terminal) {
     std::vector<std::string> lines;
     const int end = std::min(buffer.yBase(), buffer.lines().count());
     for (int index = 0; index < end; ++index)
-        lines.push_back(rowText(buffer.lines()[index]));
+        lines.push_back(rowText(buffer.lines()[index], terminal.tables()));
     return lines;
 }
 

@@ -98,7 +98,7 @@ class TerminalViewCore : public TerminalDelegate {
     std::optional<Color> caretColor() const { return terminal_->cursorColor; }
     std::optional<Color> caretTextColor() const { return std::nullopt; }
     // Screen-wide reverse video, shown by trading the default colours in every frame.
-    bool screenReverse() const { return false; }
+    bool screenReverse() const { return terminal_->reverseVideo(); }
 
     // Reads and resets the refresh range and invalidates its rectangle; what the
     // scheduler runs. Returns the rectangle, none when nothing changed.

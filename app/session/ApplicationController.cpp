@@ -69,8 +69,17 @@ ApplicationController::ApplicationController(std::unique_ptr<Prompts> prompts)
       storeSupport_(std::make_unique<StoreSupportService>(*chooser_)), store_(std::make_unique<ProfileStore>()) {}
 
 ApplicationController::~ApplicationController() {
-    for (SessionWindowController* session : terminals_)
-        session->terminal().pty().terminate();
+    // The windows refer to this controller: they go first, their children with them.
+    quitting_ = true;
+    std::vector<QPointer<SessionFrame>> frames;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* frame = qobject_cast<SessionFrame*>(window))
+            frames.emplace_back(frame);
+    }
+    for (const QPointer<SessionFrame>& frame : frames)
+        delete frame.data();
+    terminals_.clear();
+    delete configuration_;
 }
 
 void ApplicationController::launch(bool showConfigurationWindow) {

@@ -113,14 +113,20 @@ TEST_F(ModesTest, ReverseWraparoundNeedsWraparound) {
     EXPECT_FALSE(t.reverseWraparound);
 }
 
-TEST_F(ModesTest, ColumnModeResizesAndResetsOnlyWhenAllowed) {
-    t.buffer().setScrollTop(1);
-    t.curAttr.style = CharacterStyle::bold;
-    t.feed("\x1b[?6h\x1b[?3h");
+// A column switch clears the screen, resets the margins and homes the cursor, but keeps
+// the pen and the modes the program chose.
+TEST_F(ModesTest, ColumnModeClearsAndResetsMarginsOnlyWhenAllowed) {
+    t.feed("text\x1b[2;5r\x1b[?69h\x1b[3;9s\x1b[1;31m\x1b[?6h\x1b[4;4H\x1b[?3h");
     EXPECT_EQ(t.cols(), 132);
-    EXPECT_FALSE(t.originMode);
+    EXPECT_TRUE(t.originMode && t.marginMode);
     EXPECT_EQ(t.buffer().scrollTop(), 0);
-    EXPECT_EQ(t.curAttr, CharData::defaultAttr);
+    EXPECT_EQ(t.buffer().scrollBottom(), t.rows() - 1);
+    EXPECT_EQ(t.buffer().marginLeft, 0);
+    EXPECT_EQ(t.buffer().marginRight, 131);
+    EXPECT_EQ(t.getCursorLocation(), std::make_pair(0, 0));
+    EXPECT_EQ(screenRow(t, 0), "");
+    EXPECT_TRUE(t.curAttr.style.contains(CharacterStyle::bold));
+    EXPECT_EQ(t.curAttr.fg, Attribute::Color::ansi256(1));
     EXPECT_EQ(decStatus(3), "\x1b[?3;1$y");
     t.feed("\x1b[?3l");
     EXPECT_EQ(t.cols(), 80);
@@ -160,7 +166,7 @@ TEST_F(ModesTest, UnknownModesAreLoggedOnlyWhenAsked) {
               "Info: Unhandled DEC Private Mode Set (DECSET) with 9999\n"
               "Info: Unhandled DEC Private Mode Reset (DECRST) with 9999\n"
               "Info: Unhandled setMode (SM) with 77 and \n"
-              "Info: Unhandled verbatim setMode with 5 and >\n");
+              "Info: Unknown CSI Code (collect=[62] code=h pars=[5])\n");
 }
 
 } // namespace

@@ -16,7 +16,7 @@ inline std::string screenRow(const Terminal& t, int row) {
         if (!cell || cell->code() == 0)
             text += ' ';
         else
-            cell->appendCharacter(text);
+            cell->appendCharacter(text, t.tables());
     }
     return text.erase(text.find_last_not_of(' ') + 1);
 }

@@ -4,8 +4,15 @@
 #include <string_view>
 
 #include "terminal/BufferLine.h"
+#include "terminal/CellTables.h"
 
 namespace tarvik::screentest {
+
+// Tables for cells that belong to no terminal.
+inline CellTables& testTables() {
+    static CellTables tables;
+    return tables;
+}
 
 inline CharData cell(char32_t c, int width = 1) {
     return CharData(CharData::defaultAttr, c, width);
@@ -26,7 +33,7 @@ inline std::string cellsOf(const BufferLine& line) {
         if (c.code() == 0)
             text += '.';
         else
-            c.appendCharacter(text);
+            c.appendCharacter(text, testTables());
     }
     return text;
 }

@@ -83,7 +83,7 @@ TEST(BufferLineTest, TranslateToStringRanges) {
         {false, 0, 100, std::string("ab\0d\0\0\0\0", 8)},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(line.translateToString(c.trimRight, c.start, c.end), c.expected)
+        EXPECT_EQ(line.translateToString(screentest::testTables(), c.trimRight, c.start, c.end), c.expected)
             << c.start << ".." << c.end;
 }
 

@@ -80,9 +80,9 @@ TEST(RowText, CopiesOneRowLikeASelection) {
     RecordingDelegate host;
     Terminal t(host, options(12, 3, 10));
     t.feed(std::string_view("a\x1b[2Cb\xe6\xbc\xa2 \r\n  \r\n"));
-    EXPECT_EQ(rowText(*t.getLine(0)), "a  b\xe6\xbc\xa2 ");
-    EXPECT_EQ(rowText(*t.getLine(1)), "  ");
-    EXPECT_EQ(rowText(*t.getLine(2)), "");
+    EXPECT_EQ(rowText(*t.getLine(0), t.tables()), "a  b\xe6\xbc\xa2 ");
+    EXPECT_EQ(rowText(*t.getLine(1), t.tables()), "  ");
+    EXPECT_EQ(rowText(*t.getLine(2), t.tables()), "");
 
     // The whole-buffer dump uses the same rows; the alternate screen has no history.
     const std::string dump = "a  b\xe6\xbc\xa2 \n  \n\n";

@@ -28,7 +28,7 @@ using tarvik::rowText;
 
 inline std::vector<std::string> screenText(const Terminal& t) {
     std::vector<std::string> rows;
-    for (int r = 0; r < t.rows(); ++r) rows.push_back(t.getLine(r) ? rowText(*t.getLine(r)) : "<none>");
+    for (int r = 0; r < t.rows(); ++r) rows.push_back(t.getLine(r) ? rowText(*t.getLine(r), t.tables()) : "<none>");
     return rows;
 }
 

@@ -31,7 +31,7 @@ std::vector<std::string> logicalLines(Terminal& t, int* cursorGroup = nullptr) {
         const BufferLine& line = b.lines()[i];
         if (i == 0 || !line.isWrapped) out.emplace_back();
         for (const CharData& c : line.getData())
-            if (c.code() != 0) c.appendCharacter(out.back());
+            if (c.code() != 0) c.appendCharacter(out.back(), t.tables());
         if (i == cursorLine && cursorGroup) *cursorGroup = static_cast<int>(out.size()) - 1;
     }
     return out;
@@ -41,7 +41,7 @@ std::vector<std::string> allRows(Terminal& t) {
     std::vector<std::string> rows;
     Buffer& b = t.normalBuffer();
     for (int i = 0; i < b.lines().count(); ++i)
-        rows.push_back(rowText(b.lines()[i]));
+        rows.push_back(rowText(b.lines()[i], t.tables()));
     return rows;
 }
 
