@@ -13,16 +13,6 @@ namespace {
 
 std::string reasonFromErrno() { return std::strerror(errno); }
 
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 } // namespace
 
 bool readKeyFile(const std::string& path, size_t limit, SecretString& text, std::string& error) {
@@ -80,6 +70,16 @@ bool writeKeyFile(const std::string& path, std::string_view data, std::string& e
     }
     unlink(temporary.c_str());
     return ok;
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = write(fd, data.data(), data.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
 }
 
 } // namespace tarvik

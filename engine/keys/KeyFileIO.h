@@ -11,4 +11,7 @@ bool readKeyFile(const std::string& path, size_t limit, SecretString& text, std:
 // appears complete or not at all, and an existing file is never replaced.
 bool writeKeyFile(const std::string& path, std::string_view data, std::string& error);
 
+// Writes every byte, retrying after signals; false on the first error.
+bool writeAll(int fd, std::string_view data);
+
 } // namespace tarvik

@@ -1,5 +1,7 @@
 #include "engine/keys/OpenSshCipher.h"
 
+#include "engine/keys/KeyFileIO.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -11,16 +13,6 @@
 namespace tarvik {
 
 namespace {
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = write(fd, data.data(), data.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 bool readBack(int fd, SecretString& out) {
     out.clear();
