@@ -195,6 +195,19 @@ void resetSignals() noexcept {
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
+// With SIGCHLD ignored (inherited from a parent that ignores it) the kernel
+// reaps children at once and their exit status is lost, so a session could
+// never say how it ended.
+void keepChildStatusReadable() {
+    struct sigaction current {};
+    if (::sigaction(SIGCHLD, nullptr, &current) != 0) return;
+    if (current.sa_handler != SIG_IGN && !(current.sa_flags & SA_NOCLDWAIT)) return;
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    ::sigemptyset(&standard.sa_mask);
+    ::sigaction(SIGCHLD, &standard, nullptr);
+}
+
 int openExitDescriptor(pid_t pid) {
 #ifdef SYS_pidfd_open
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0U));
@@ -280,6 +293,13 @@ void PTYProcess::start(const std::string& executable, const std::vector<std::str
     PseudoTerminal pty;
     if (const int error = openPseudoTerminal(size, pty); error != 0)
         throw AppError(std::string("Не удалось открыть PTY: ") + std::strerror(error));
+    keepChildStatusReadable();
+    // Every signal is held from fork until the child has reset its
+    // dispositions, so one sent at once (a quick hang-up) is not lost to a
+    // disposition this program inherited, such as an ignored SIGHUP.
+    sigset_t all, previous;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     const pid_t child = ::fork();
     if (child == 0) {
         attachTerminal(pty.slave);
@@ -289,6 +309,7 @@ void PTYProcess::start(const std::string& executable, const std::vector<std::str
         ::_exit(127);
     }
     const int forkError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     ::close(pty.slave);
     if (child < 0) {
         ::close(pty.master);
