@@ -54,6 +54,10 @@ int main(int argc, char** argv) {
         std::cerr << "tarvik-headless: " << error.what() << '\n' << headlessUsage << '\n';
         return 2;
     }
+    if (options.help) {
+        std::cout << headlessUsage << '\n';
+        return 0;
+    }
     const auto program = findProgram(options.command.front());
     if (!program) {
         std::cerr << "tarvik-headless: " << options.command.front() << ": command not found\n";

@@ -82,8 +82,8 @@ int renderPng(int argc, char** argv, const std::vector<uint8_t>& data, const Too
     replay(view.terminal(), data, options);
     QImageWriter writer(QString::fromStdString(*options.png), "png");
     if (!writer.write(view.renderImage(options.scale))) {
-        std::cerr << "tarvik-replay: cannot write " << *options.png << ": " << writer.errorString().toStdString()
-                  << '\n';
+        std::cerr << "tarvik-replay: cannot write " << *options.png << ": "
+                  << writer.errorString().toStdString() << '\n';
         return 1;
     }
     return 0;
@@ -98,6 +98,10 @@ int main(int argc, char** argv) {
     } catch (const UsageError& error) {
         std::cerr << "tarvik-replay: " << error.what() << '\n' << replayUsage << '\n';
         return 2;
+    }
+    if (options.help) {
+        std::cout << replayUsage << '\n';
+        return 0;
     }
 
     std::vector<uint8_t> data;

@@ -91,6 +91,13 @@ std::size_t walk(const std::vector<std::string>& args, OnOption onOption, OnOper
     return args.size();
 }
 
+// A request for the usage wins over everything else on the line, as users expect.
+bool wantsHelp(const std::vector<std::string>& args) {
+    const auto end = std::find(args.begin(), args.end(), "--");
+    return std::any_of(args.begin(), end,
+                       [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
+}
+
 // Options both tools share; false when the name is not one of them.
 bool commonOption(ToolOptions& options, const std::string& name, const std::string& value) {
     if (name == "--cols")
@@ -108,6 +115,10 @@ bool commonOption(ToolOptions& options, const std::string& name, const std::stri
 
 ToolOptions ToolOptions::parseReplay(const std::vector<std::string>& args) {
     ToolOptions options;
+    if (wantsHelp(args)) {
+        options.help = true;
+        return options;
+    }
     const auto onOption = [&](const std::string& name, const std::string& value) {
         if (commonOption(options, name, value)) return;
         if (name == "--scrollback")
@@ -119,8 +130,7 @@ ToolOptions ToolOptions::parseReplay(const std::vector<std::string>& args) {
         else if (name == "--png") {
             if (value.empty()) throw UsageError("--png: missing file name");
             options.png = value;
-        }
-        else if (name == "--font-size")
+        } else if (name == "--font-size")
             options.fontSize = static_cast<int>(parseNumber(name, value, 4, 200));
         else if (name == "--scale")
             options.scale = parseScale(value);
@@ -141,6 +151,10 @@ ToolOptions ToolOptions::parseReplay(const std::vector<std::string>& args) {
 
 ToolOptions ToolOptions::parseHeadless(const std::vector<std::string>& args) {
     ToolOptions options;
+    if (wantsHelp(args)) {
+        options.help = true;
+        return options;
+    }
     const auto onOption = [&](const std::string& name, const std::string& value) {
         if (commonOption(options, name, value)) return;
         if (name == "--timeout")

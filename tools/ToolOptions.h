@@ -35,9 +35,10 @@ struct ToolOptions {
     std::optional<std::string> file;
     // tarvik-replay --png: the final screen drawn by the terminal widget into this file.
     std::optional<std::string> png;
-    int fontSize = 14;  // points
-    double scale = 1;   // device pixels per point
+    int fontSize = 14;                // points
+    double scale = 1;                 // device pixels per point
     std::vector<std::string> command; // PROGRAM and its arguments
+    bool help = false;                // --help or -h before any "--": print the usage, nothing else
 
     static ToolOptions parseReplay(const std::vector<std::string>& args);
     static ToolOptions parseHeadless(const std::vector<std::string>& args);

@@ -2,6 +2,7 @@
 
 #include "BuildInfo.h"
 #include "app/session/ConfigurationWindow.h"
+#include "app/session/LaunchRequest.h"
 #include "app/session/HostedTerminal.h"
 #include "app/session/Prompts.h"
 #include "app/session/SessionFrame.h"
@@ -100,7 +101,8 @@ void ApplicationController::showError(const QString& message) {
     prompts_->showError(message);
 }
 
-void ApplicationController::open(std::optional<Connection> connection, const QStringList& program) {
+void ApplicationController::open(std::optional<Connection> connection, const QStringList& program,
+                                 const QString& title) {
     try {
         if (connection) {
             Connection profile = connection->validated();
@@ -126,6 +128,8 @@ void ApplicationController::open(std::optional<Connection> connection, const QSt
     }
 
     auto* session = new SessionWindowController(*this, std::move(connection), program);
+    if (!title.isEmpty())
+        session->setName(title);
     SessionFrame* frame = newestVisibleFrame();
     if (frame == nullptr) {
         frame = new SessionFrame(*this);
@@ -343,12 +347,12 @@ void ApplicationController::windowClosed(QWidget* window) {
     }
 }
 
-void ApplicationController::handleRequest(const QStringList& request) {
-    if (request.isEmpty()) {
+void ApplicationController::handleRequest(const LaunchRequest& request) {
+    if (!request.localTerminal) {
         showConfiguration();
         return;
     }
-    open(std::nullopt, request);
+    open(std::nullopt, request.program, request.title);
 }
 
 void ApplicationController::installMenuBar(QMenuBar* bar) {

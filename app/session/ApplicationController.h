@@ -18,6 +18,7 @@ class QWidget;
 namespace tarvik {
 
 class ConfigurationWindow;
+struct LaunchRequest;
 class DialogFileChooser;
 class StoreSupportService;
 class ProfileStore;
@@ -41,7 +42,7 @@ class ApplicationController : public QObject {
 
     // Opens a profile (nothing: a local terminal, running `program` instead of the
     // login shell when given) in a new tab; every failure is shown here.
-    void open(std::optional<Connection> connection, const QStringList& program = {});
+    void open(std::optional<Connection> connection, const QStringList& program = {}, const QString& title = {});
     void showError(const QString& message);
 
     void showConfiguration();
@@ -62,7 +63,7 @@ class ApplicationController : public QObject {
     void quit();
 
     // A later `tarvik` start handed this request over.
-    void handleRequest(const QStringList& request);
+    void handleRequest(const LaunchRequest& request);
 
     // Menus: every window shows the same actions.
     void installMenuBar(QMenuBar* bar);

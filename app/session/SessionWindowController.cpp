@@ -95,11 +95,18 @@ QString SessionWindowController::shellName() const {
     return QString::fromStdString(LocalShell::detect().name());
 }
 
+void SessionWindowController::setName(const QString& name) {
+    name_ = name;
+    emit changed();
+}
+
 QString SessionWindowController::windowTitle() const {
-    return SessionText::windowTitle(connection_);
+    return name_.isEmpty() ? SessionText::windowTitle(connection_) : name_ + QStringLiteral(" — Tarvik");
 }
 
 QString SessionWindowController::tabTitle() const {
+    if (!name_.isEmpty())
+        return name_;
     return connection_ ? QString::fromStdString(connection_->title()) : L("Local Terminal");
 }
 

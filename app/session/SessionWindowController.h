@@ -41,6 +41,8 @@ class SessionWindowController : public QWidget {
     std::optional<std::int32_t> exitCode() const { return code_; }
     bool running() const;
     HostedTerminal& terminal() { return *terminal_; }
+    // A name given on the command line (tarvik -T) instead of the profile's or "Local Terminal".
+    void setName(const QString& name);
     QString windowTitle() const;
     QString tabTitle() const;
     QString subtitle() const { return subtitle_; }
@@ -63,6 +65,7 @@ class SessionWindowController : public QWidget {
     std::optional<std::int32_t> code_;
     bool failed_ = false;
     QString subtitle_;
+    QString name_;
     QLabel* address_;
     QPushButton* reconnectButton_;
     QPushButton* disconnectButton_;

@@ -36,14 +36,12 @@ QString SingleInstance::socketPath() {
     return folder + QStringLiteral("/tarvik-%1-%2.socket").arg(::getuid()).arg(QString::fromLatin1(display));
 }
 
-bool SingleInstance::handOver(const QStringList& request, int timeoutMs) {
+bool SingleInstance::handOver(const LaunchRequest& request, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(socketPath());
     if (!socket.waitForConnected(timeoutMs))
         return false;
-    QByteArray payload;
-    QDataStream encoder(&payload, QIODevice::WriteOnly);
-    encoder << request;
+    const QByteArray payload = request.encoded();
     QDataStream header(&socket);
     header << static_cast<qint64>(payload.size());
     socket.write(payload);
@@ -85,10 +83,7 @@ void SingleInstance::accept() {
             if (socket->bytesAvailable() < static_cast<qint64>(sizeof size) + size)
                 return;
             in >> size;
-            QStringList request;
-            const QByteArray payload = socket->read(size);
-            QDataStream decoder(payload);
-            decoder >> request;
+            const LaunchRequest request = LaunchRequest::decoded(socket->read(size));
             socket->disconnectFromServer();
             emit requested(request);
         });

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "app/session/LaunchRequest.h"
+
 #include <QObject>
-#include <QStringList>
 
 #include <memory>
 
@@ -23,15 +24,14 @@ class SingleInstance : public QObject {
     static QString socketPath();
 
     // Sends `request` to a running instance; false when none answers in time.
-    static bool handOver(const QStringList& request, int timeoutMs = 2000);
+    static bool handOver(const LaunchRequest& request, int timeoutMs = 2000);
 
     // Starts answering later starts. A socket left by an instance that died is
     // replaced; false when the socket cannot be made (the app still runs alone).
     bool listen();
 
   signals:
-    // An empty request means "bring the configuration window forward".
-    void requested(const QStringList& request);
+    void requested(const tarvik::LaunchRequest& request);
 
   private:
     void accept();

@@ -306,6 +306,28 @@ TEST(Tools, BadOptionsPrintUsageAndExitTwo) {
 #endif
 }
 
+// --help is an answer, not an error: the usage on standard output, status 0,
+// even when other options on the line are wrong; after "--" it is the program's.
+TEST(Tools, HelpPrintsTheUsageAndSucceeds) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--help"}, {"-h"}, {"--cols", "0", "--help"}}) {
+        const Result r = replay(args, "");
+        EXPECT_EQ(r.status, 0) << args.back();
+        EXPECT_NE(r.out.find("usage: tarvik-replay"), std::string::npos);
+        EXPECT_EQ(r.err, "");
+    }
+#ifdef TARVIK_HEADLESS_PATH
+    const Result help = run({TARVIK_HEADLESS_PATH, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: tarvik-headless"), std::string::npos);
+    const Result passed = run({TARVIK_HEADLESS_PATH, "--cols", "20", "--rows", "2", "--", "/bin/sh", "-c",
+                               "echo \"$0\"", "--help"});
+    EXPECT_EQ(passed.status, 0);
+    EXPECT_NE(passed.out.find("--help"), std::string::npos);
+    EXPECT_EQ(passed.out.find("usage:"), std::string::npos);
+#endif
+}
+
 // ----- headless ----------------------------------------------------------------------
 
 #ifdef TARVIK_HEADLESS_PATH

@@ -3,6 +3,7 @@
 
 #include "app/session/ApplicationController.h"
 #include "app/session/HostedTerminal.h"
+#include "app/session/LaunchRequest.h"
 #include "app/session/Prompts.h"
 #include "app/session/SessionFrame.h"
 #include "app/session/SessionWindowController.h"
@@ -101,6 +102,17 @@ TEST_F(Application, ALocalTerminalRunsTheLoginShellAndStaysAfterExit) {
     EXPECT_TRUE(shows(session, "[Exited: 0]"));
     EXPECT_EQ(session.statusText(), "Exited · 0");
     EXPECT_EQ(app_->terminals().size(), 1u);
+}
+
+TEST_F(Application, ANamedRequestTitlesItsTabAndWindow) {
+    app_->handleRequest(LaunchRequest{true, "Build", {"/bin/sh", "-c", "echo ok; sleep 30"}});
+    ASSERT_EQ(app_->terminals().size(), 1u);
+    SessionWindowController& session = *last();
+    EXPECT_TRUE(shows(session, "ok"));
+    EXPECT_EQ(session.tabTitle(), "Build");
+    EXPECT_EQ(app_->frameOf(&session)->windowTitle(), "Build — Tarvik");
+    app_->handleRequest(LaunchRequest{});
+    EXPECT_EQ(app_->terminals().size(), 1u); // a plain start opens no terminal
 }
 
 TEST_F(Application, ASecondSessionJoinsTheNewestFrameAsATab) {
