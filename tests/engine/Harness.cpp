@@ -247,6 +247,52 @@ void run(const std::string& command) {
     if (std::system(command.c_str()) != 0) throw std::runtime_error("failed: " + command);
 }
 
+Sshd::Sshd(const std::filesystem::path& folder, const std::filesystem::path& hostKey,
+           const std::string& settings)
+    : folder_(folder), port_(unusedPort()) {
+    std::ofstream(folder_ / "sshd_config")
+        << "Port " << port_ << "\nListenAddress 127.0.0.1\n"
+        << "HostKey " << hostKey.string() << "\n"
+        << "PidFile " << (folder_ / "sshd.pid").string() << "\n"
+        << "AuthorizedKeysFile " << (folder_ / "authorized_keys").string() << "\n"
+        << "UsePAM no\nStrictModes no\nPermitRootLogin yes\n"
+        << "PrintMotd no\nPrintLastLog no\n"
+        << settings;
+    // sshd insists on its privilege-separation folder when it runs as root.
+    if (getuid() == 0) std::filesystem::create_directories("/run/sshd");
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (!freopen((folder_ / "sshd.log").c_str(), "w", stderr)) _exit(126);
+        execl(path, path, "-D", "-e", "-f", (folder_ / "sshd_config").c_str(), nullptr);
+        _exit(127);
+    }
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (std::chrono::steady_clock::now() < end) {
+        const int fd = connectLoopback(port_);
+        if (fd >= 0) {
+            close(fd);
+            return;
+        }
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;
+        std::this_thread::sleep_for(20ms);
+    }
+    const std::string why = log();
+    if (waitpid(pid_, nullptr, WNOHANG) == 0) {
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    throw std::runtime_error("sshd did not start: " + why);
+}
+
+Sshd::~Sshd() {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+}
+
+std::string Sshd::log() const {
+    return readFile(folder_ / "sshd.log");
+}
+
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), {});

@@ -96,6 +96,27 @@ class TestAgent {
     std::unique_ptr<Helper> agent_;
 };
 
+// A throw-away OpenSSH server on 127.0.0.1 and an unused port: host key
+// `hostKey`, authorised keys in `folder`/authorized_keys, and the lines of
+// `settings` after the common ones. Ready once it accepts connections; stopped
+// with the object.
+class Sshd {
+  public:
+    static constexpr const char* path = "/usr/sbin/sshd";
+    Sshd(const std::filesystem::path& folder, const std::filesystem::path& hostKey,
+         const std::string& settings);
+    ~Sshd();
+    Sshd(const Sshd&) = delete;
+    Sshd& operator=(const Sshd&) = delete;
+    uint16_t port() const { return port_; }
+    std::string log() const;
+
+  private:
+    std::filesystem::path folder_;
+    uint16_t port_;
+    int pid_ = -1;
+};
+
 std::filesystem::path makeTempDir(const std::string& stem);
 // Runs a shell command; throws when it fails.
 void run(const std::string& command);

@@ -16,14 +16,14 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-constexpr const char* sshdPath = "/usr/sbin/sshd";
+constexpr const char* sshdPath = Sshd::path;
 const std::vector<std::string> keyTypes{"ed25519", "ecdsa-256", "ecdsa-384", "ecdsa-521", "rsa", "dsa"};
 constexpr const char* passphrase = "correct horse";
 
 // Accepts every test key, and passwords too, so that falling through to the next method shows.
 class KeySshd {
   public:
-    KeySshd() : dir_(makeKeyTempDir("skiv-opk-sshd-")), port_(unusedPort()) {
+    KeySshd() : dir_(makeKeyTempDir("skiv-opk-sshd-")) {
         generateKey("ed25519", dir_ / "host_key");
         std::ofstream authorized(dir_ / "authorized_keys");
         for (const auto& type : keyTypes) {
@@ -31,52 +31,28 @@ class KeySshd {
             authorized << slurp(key(type).string() + ".pub");
         }
         authorized.close();
-        std::ofstream(dir_ / "sshd_config")
-            << "Port " << port_ << "\nListenAddress 127.0.0.1\n"
-            << "HostKey " << (dir_ / "host_key").string() << "\n"
-            << "PidFile " << (dir_ / "sshd.pid").string() << "\n"
-            << "AuthorizedKeysFile " << (dir_ / "authorized_keys").string() << "\n"
-            << "UsePAM no\nStrictModes no\nPermitRootLogin yes\nLogLevel DEBUG1\n"
-            << "PasswordAuthentication yes\nKbdInteractiveAuthentication no\n"
-            << "PubkeyAcceptedAlgorithms +ssh-dss\nPrintMotd no\nPrintLastLog no\n";
-        if (getuid() == 0) fs::create_directories("/run/sshd");
-        pid_ = fork();
-        if (pid_ == 0) {
-            freopen((dir_ / "sshd.log").c_str(), "w", stderr);
-            execl(sshdPath, sshdPath, "-D", "-e", "-f", (dir_ / "sshd_config").c_str(), nullptr);
-            _exit(127);
-        }
-        auto end = std::chrono::steady_clock::now() + deadline;
-        while (std::chrono::steady_clock::now() < end) {
-            int fd = connectLoopback(port_);
-            if (fd >= 0) {
-                close(fd);
-                return;
-            }
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;
-            std::this_thread::sleep_for(20ms);
-        }
-        throw std::runtime_error("sshd did not start: " + slurp(dir_ / "sshd.log"));
+        sshd_ =
+            std::make_unique<Sshd>(dir_, dir_ / "host_key",
+                                   "LogLevel DEBUG1\nPasswordAuthentication yes\n"
+                                   "KbdInteractiveAuthentication no\nPubkeyAcceptedAlgorithms +ssh-dss\n");
     }
     ~KeySshd() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        sshd_.reset();
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return sshd_->port(); }
     fs::path key(const std::string& type) const { return dir_ / ("id_" + type); }
-    std::string log() const { return slurp(dir_ / "sshd.log"); }
+    std::string log() const { return sshd_->log(); }
     std::string knownHostsLine() const {
         std::string pub = slurp(dir_ / "host_key.pub");
-        return "[127.0.0.1]:" + std::to_string(port_) + " " + pub.substr(0, pub.rfind(' ')) + "\n";
+        return "[127.0.0.1]:" + std::to_string(port()) + " " + pub.substr(0, pub.rfind(' ')) + "\n";
     }
 
   private:
     fs::path dir_;
-    uint16_t port_;
-    pid_t pid_ = -1;
+    std::unique_ptr<Sshd> sshd_;
 };
 
 class OpkLogin : public ::testing::Test {
@@ -99,8 +75,8 @@ class OpkLogin : public ::testing::Test {
     fs::path convert(const std::string& type, int version, const std::string& secret) {
         fs::path out = state_ / (type + "-v" + std::to_string(version) + ".opk");
         const std::string answers = secret.empty() ? "\n" : secret + "\n" + secret + "\n";
-        ToolRun run = runKeyTool("to-opk " + server_->key(type).string() + " " + out.string() + " --version " +
-                                     std::to_string(version),
+        ToolRun run = runKeyTool("to-opk " + server_->key(type).string() + " " + out.string() +
+                                     " --version " + std::to_string(version),
                                  answers);
         if (run.status != 0) throw std::runtime_error("to-opk failed: " + run.err);
         return out;
@@ -118,7 +94,9 @@ class OpkLogin : public ::testing::Test {
         return skiv.waitFor("READY42");
     }
     static std::string userName() { return getpwuid(getuid())->pw_name; }
-    static std::string prompt(const std::string& type) { return "Passphrase for key \"test key " + type + "\": "; }
+    static std::string prompt(const std::string& type) {
+        return "Passphrase for key \"test key " + type + "\": ";
+    }
 
     static std::unique_ptr<KeySshd> server_;
     fs::path state_;
@@ -164,13 +142,14 @@ TEST_F(OpkLogin, WrongPassphraseThreeTimesFallsThroughToPassword) {
     }
     EXPECT_TRUE(skiv->waitFor("cannot use key file " + key.string() + ": no correct passphrase given"));
     ASSERT_TRUE(skiv->waitFor(userName() + "@127.0.0.1's password: ")) << skiv->output();
-    EXPECT_EQ(skiv->output().find(prompt("ecdsa-256"), skiv->output().rfind("wrong passphrase")), std::string::npos);
+    EXPECT_EQ(skiv->output().find(prompt("ecdsa-256"), skiv->output().rfind("wrong passphrase")),
+              std::string::npos);
 }
 
 TEST_F(OpkLogin, KeysLibsshCannotSignWithAreRefusedBeforeThePassphrase) {
     runShell("openssl genpkey -algorithm ed448 -out " + (state_ / "ed448.pem").string() + " 2>/dev/null");
-    ToolRun ed448 = runKeyTool("to-opk " + (state_ / "ed448.pem").string() + " " + (state_ / "ed448.opk").string() +
-                                   " --comment edwards",
+    ToolRun ed448 = runKeyTool("to-opk " + (state_ / "ed448.pem").string() + " " +
+                                   (state_ / "ed448.opk").string() + " --comment edwards",
                                std::string(passphrase) + "\n" + passphrase + "\n");
     ASSERT_EQ(ed448.status, 0) << ed448.err;
     const std::vector<std::pair<fs::path, std::string>> cases{
@@ -192,7 +171,8 @@ TEST_F(OpkLogin, AlteredKeyIsRefusedBeforeAnySignature) {
     std::ofstream(key, std::ios::trunc) << text;
     const size_t logStart = server_->log().size();
     auto skiv = start(key);
-    ASSERT_TRUE(skiv->waitFor("cannot use key file " + key.string() + ": the MAC does not match")) << skiv->output();
+    ASSERT_TRUE(skiv->waitFor("cannot use key file " + key.string() + ": the MAC does not match"))
+        << skiv->output();
     ASSERT_TRUE(skiv->waitFor("password: ")) << skiv->output();
     // The server saw no public key offered, let alone a signature.
     EXPECT_EQ(server_->log().find("userauth_pubkey", logStart), std::string::npos);

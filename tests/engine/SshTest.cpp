@@ -16,64 +16,38 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-constexpr const char* sshdPath = "/usr/sbin/sshd";
+constexpr const char* sshdPath = Sshd::path;
 
 // A throw-away OpenSSH server on 127.0.0.1 with its own keys and configuration.
 class SshServer {
   public:
-    SshServer() : dir_(makeTempDir("skiv-sshd-")), port_(unusedPort()) {
+    SshServer() : dir_(makeTempDir("skiv-sshd-")) {
         run("ssh-keygen -q -t ed25519 -N '' -f " + (dir_ / "host_key").string());
         run("ssh-keygen -q -t ed25519 -N '' -f " + (dir_ / "user_key").string());
         run("ssh-keygen -q -t ed25519 -N '' -f " + (dir_ / "other_host_key").string());
         fs::copy_file(dir_ / "user_key.pub", dir_ / "authorized_keys");
-        std::ofstream(dir_ / "sshd_config")
-            << "Port " << port_ << "\nListenAddress 127.0.0.1\n"
-            << "HostKey " << (dir_ / "host_key").string() << "\n"
-            << "PidFile " << (dir_ / "sshd.pid").string() << "\n"
-            << "AuthorizedKeysFile " << (dir_ / "authorized_keys").string() << "\n"
-            << "UsePAM no\nStrictModes no\nPermitRootLogin yes\n"
-            << "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
-            << "AllowTcpForwarding yes\nPrintMotd no\nPrintLastLog no\n";
-        if (getuid() == 0) fs::create_directories("/run/sshd");
-        pid_ = fork();
-        if (pid_ == 0) {
-            freopen((dir_ / "sshd.log").c_str(), "w", stderr);
-            execl(sshdPath, sshdPath, "-D", "-e", "-f", (dir_ / "sshd_config").c_str(), nullptr);
-            _exit(127);
-        }
-        // Ready once it accepts connections.
-        auto end = std::chrono::steady_clock::now() + deadline;
-        while (std::chrono::steady_clock::now() < end) {
-            int fd = connectLoopback(port_);
-            if (fd >= 0) {
-                close(fd);
-                return;
-            }
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) break;
-            std::this_thread::sleep_for(20ms);
-        }
-        throw std::runtime_error("sshd did not start: " + readFile(dir_ / "sshd.log"));
+        sshd_ = std::make_unique<Sshd>(dir_, dir_ / "host_key",
+                                       "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
+                                       "AllowTcpForwarding yes\n");
     }
 
     ~SshServer() {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
+        sshd_.reset();
         std::error_code ignored;
         fs::remove_all(dir_, ignored);
     }
 
-    uint16_t port() const { return port_; }
+    uint16_t port() const { return sshd_->port(); }
     fs::path userKey() const { return dir_ / "user_key"; }
     std::string knownHostsLine(const char* key = "host_key.pub") const {
         std::string pub = readFile(dir_ / key);
         pub = pub.substr(0, pub.rfind(' '));
-        return "[127.0.0.1]:" + std::to_string(port_) + " " + pub + "\n";
+        return "[127.0.0.1]:" + std::to_string(port()) + " " + pub + "\n";
     }
 
   private:
     fs::path dir_;
-    uint16_t port_;
-    pid_t pid_ = -1;
+    std::unique_ptr<Sshd> sshd_;
 };
 
 class Ssh : public ::testing::Test {
