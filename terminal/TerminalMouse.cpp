@@ -61,7 +61,10 @@ void sendEvent(Terminal& terminal, int buttonFlags, int x, int y, int pixelX, in
     y = std::clamp(y, 0, farthest);
     std::vector<uint8_t> data;
     append(data, terminal.cc.csi());
-    const bool released = (buttonFlags & releaseCode) == releaseCode;
+    // Code 3 with the motion bit is the pointer moving with no button held, not
+    // a release: programs that track every motion would otherwise see the left
+    // button let go at each step.
+    const bool released = (buttonFlags & releaseCode) == releaseCode && (buttonFlags & motionFlag) == 0;
     // The SGR forms say "released" with their final byte, so the button code stays clean.
     const int sgrButton = released ? buttonFlags & ~releaseCode : buttonFlags;
     const char sgrFinal = released ? 'm' : 'M';

@@ -41,7 +41,10 @@ TEST_F(MouseTest, ReportBytesOfEveryProtocol) {
         {P::sgr, 3, 4, 9, 0, 0, "\x1b[<0;5;10m"},
         {P::sgr, 18, 4, 9, 0, 0, "\x1b[<18;5;10M"},
         {P::sgr, 7, 4, 9, 0, 0, "\x1b[<4;5;10m"},
-        {P::sgr, 35, 0, 0, 0, 0, "\x1b[<32;1;1m"},
+        // Motion with no button is a motion report, not a release.
+        {P::sgr, 35, 0, 0, 0, 0, "\x1b[<35;1;1M"},
+        {P::sgr, 35 | 4, 2, 0, 0, 0, "\x1b[<39;3;1M"},
+        {P::sgrPixel, 35, 0, 0, 8, 9, "\x1b[<35;8;9M"},
         {P::sgr, 64, 999, 500, 0, 0, "\x1b[<64;1000;501M"},
         {P::urxvt, 3, 4, 9, 0, 0, "\x1b[35;5;10M"},
         {P::sgrPixel, 0, 3, 7, 37, 120, "\x1b[<0;37;120M"},
