@@ -109,6 +109,10 @@ TEST(PointerTest, MotionWithoutButtonsInAnyEventMode) {
     EXPECT_TRUE(f.view->pointer().mouseMoved(cell(3, 2, PointerButton::left, 1, KeyModifiers{true, false, false, false})));
     // Code 3 + Shift 4 + motion 32, each value offset by 32 in the original protocol.
     EXPECT_EQ(f.host.take(), "\x1b[M\x47\x24\x23");
+    // In the SGR form the pointer moving over the screen is motion ("M"), never a release ("m").
+    f.feed("\x1b[?1006h");
+    f.view->pointer().mouseMoved(cell(4, 1));
+    EXPECT_EQ(f.host.take(), "\x1b[<35;5;2M");
     f.feed("\x1b[?1003l");
     EXPECT_FALSE(f.surface.tracking);
 }
