@@ -18,7 +18,7 @@ packages=(
   libssl-dev libargon2-dev
   qt6-qpa-plugins xvfb xauth x11-utils imagemagick
   fonts-dejavu-core fonts-noto-color-emoji
-  desktop-file-utils appstream lintian dpkg-dev
+  desktop-file-utils appstream lintian dpkg-dev file
 )
 
 missing=()
