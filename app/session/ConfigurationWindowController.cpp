@@ -222,6 +222,7 @@ QWidget* ConfigurationWindowController::buildBottomRow() {
     auto* more = new QPushButton(QStringLiteral("⋯"));
     more->setObjectName(QStringLiteral("more"));
     more->setAutoDefault(false);
+    more->setFixedWidth(48);
     auto* menu = new QMenu(more);
     menu->addAction(L("Import SSH config…"), this, [this] { application_.importSSH(); });
     menu->addAction(L("Import profiles…"), this, &ConfigurationWindowController::chooseImport);
