@@ -184,8 +184,11 @@ QWidget* ConfigurationWindowController::buildBody() {
     outline_->setStyleSheet(QStringLiteral("QTreeView::item { min-height: 23px; }"));
     addNodes(nullptr, CategoryNode::tree());
     outline_->expandAll();
-    connect(outline_, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current) { pageSelected(current); });
+    // A tree on its way out (after a rebuild) may still report a current item.
+    connect(outline_, &QTreeWidget::currentItemChanged, this, [this, tree = outline_](QTreeWidgetItem* current) {
+        if (tree == outline_)
+            pageSelected(current);
+    });
     left->addWidget(outline_, 1);
     row->addLayout(left);
 
@@ -456,6 +459,7 @@ void ConfigurationWindowController::protocolChanged(int tag) {
 }
 
 void ConfigurationWindowController::closePolicyChanged(int tag) {
+    syncDraft();
     if (tag >= 0 && std::size_t(tag) < allClosePolicies.size())
         draft_.closeOnExit = allClosePolicies[std::size_t(tag)];
 }
@@ -485,6 +489,7 @@ void ConfigurationWindowController::addTunnel() {
 }
 
 void ConfigurationWindowController::removeTunnel() {
+    syncDraft();
     const int row = tunnelTable_ != nullptr ? tunnelTable_->currentRow() : -1;
     if (row < 0 || std::size_t(row) >= draft_.forwards.size())
         return;

@@ -222,9 +222,7 @@ void ConfigurationWindowController::offerSerialLines(const QString& id) {
     QLineEdit* field = controls_.fieldFor(id);
     if (field == nullptr)
         return;
-    auto* completer = new QCompleter(SerialLines::present(), field);
-    completer->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
-    field->setCompleter(completer);
+    field->setCompleter(new QCompleter(SerialLines::present(), field));
 }
 
 // ---------------------------------------------------------------- other pages

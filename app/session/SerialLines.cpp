@@ -1,6 +1,5 @@
 #include "app/session/SerialLines.h"
 
-#include <QCollator>
 #include <QDir>
 
 #include <algorithm>
@@ -9,12 +8,20 @@ namespace tarvik::SerialLines {
 
 namespace {
 
-// Natural order, so ttyS2 comes before ttyS10.
+// Device numbers in numeric order, so ttyS2 comes before ttyS10.
+bool naturalLess(const QString& a, const QString& b) {
+    const auto split = [](const QString& name) {
+        qsizetype digits = name.size();
+        while (digits > 0 && name[digits - 1].isDigit())
+            --digits;
+        return std::pair{name.left(digits), name.mid(digits).toULongLong()};
+    };
+    return split(a) < split(b);
+}
+
 void appendSorted(QStringList& out, const QDir& folder, const QStringList& patterns) {
     QStringList names = folder.entryList(patterns, QDir::System | QDir::Files | QDir::NoDotAndDotDot);
-    QCollator collator;
-    collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), collator);
+    std::sort(names.begin(), names.end(), naturalLess);
     for (const QString& name : names)
         out << folder.filePath(name);
 }

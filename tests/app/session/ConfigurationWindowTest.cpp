@@ -5,6 +5,7 @@
 #include "app/session/ApplicationController.h"
 #include "app/session/ConfigurationWindowController.h"
 #include "app/session/Prompts.h"
+#include "app/session/SerialLines.h"
 #include "app/session/SessionFrame.h"
 #include "app/session/SessionWindowController.h"
 #include "app/settings/Localization.h"
@@ -18,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
@@ -493,6 +495,21 @@ TEST_F(ConfigurationWindow, CancelAndCloseOnlyHideTheWindow) {
     }
     app_->showConfiguration();
     EXPECT_EQ(text("host"), "kept.example");
+}
+
+TEST(SerialLinesPresent, OffersSerialDevicesOnlyInNaturalOrderWithStableNamesLast) {
+    QTemporaryDir devices;
+    const QDir root(devices.path());
+    root.mkpath("serial/by-id");
+    for (const char* name : {"ttyUSB1", "ttyUSB0", "ttyS10", "ttyS2", "ttyACM0", "tty0", "console", "sda",
+                             "serial/by-id/usb-FTDI_FT232R-if00-port0"})
+        std::ofstream(root.filePath(name).toStdString());
+    QStringList expected;
+    for (const char* name :
+         {"ttyUSB0", "ttyUSB1", "ttyACM0", "ttyS2", "ttyS10", "serial/by-id/usb-FTDI_FT232R-if00-port0"})
+        expected << root.filePath(name);
+    EXPECT_EQ(SerialLines::present(devices.path()).join(' ').toStdString(), expected.join(' ').toStdString());
+    EXPECT_TRUE(SerialLines::present(root.filePath("missing")).isEmpty());
 }
 
 } // namespace
