@@ -178,12 +178,21 @@ QWidget* ConfigurationWindowController::buildBody() {
     outline_->setHeaderHidden(true);
     outline_->setColumnCount(1);
     outline_->setIndentation(12);
-    outline_->setFixedWidth(180);
     outline_->setRootIsDecorated(true);
     outline_->setUniformRowHeights(true);
     outline_->setStyleSheet(QStringLiteral("QTreeView::item { min-height: 23px; }"));
     addNodes(nullptr, CategoryNode::tree());
     outline_->expandAll();
+    // 180 wide, or as wide as the longest category name in this language.
+    int widest = 0;
+    for (QTreeWidgetItemIterator it(outline_); *it != nullptr; ++it) {
+        int levels = 1; // the roots are indented too, for their expanders
+        for (const QTreeWidgetItem* up = (*it)->parent(); up != nullptr; up = up->parent())
+            ++levels;
+        widest = std::max(widest, levels * outline_->indentation() +
+                                      outline_->fontMetrics().horizontalAdvance((*it)->text(0)));
+    }
+    outline_->setFixedWidth(std::max(180, widest + 2 * outline_->frameWidth() + 16));
     // A tree on its way out (after a rebuild) may still report a current item.
     connect(outline_, &QTreeWidget::currentItemChanged, this, [this, tree = outline_](QTreeWidgetItem* current) {
         if (tree == outline_)

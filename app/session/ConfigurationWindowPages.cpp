@@ -66,9 +66,13 @@ QWidget* radioRow(const std::vector<QString>& titles, const std::vector<QString>
 // Rows of about 22 pixels, with room beside the text.
 constexpr const char* listRows = "QListView::item { padding: 2px 4px; }";
 
-QWidget* narrow(QWidget* widget, int width) {
-    widget->setFixedWidth(width);
-    return widget;
+// A labelled field of a given width, widened only as far as its label needs.
+QWidget* narrow(QWidget* group, int width) {
+    int needed = width;
+    if (const auto* caption = group->findChild<QLabel*>())
+        needed = std::max(needed, caption->sizeHint().width());
+    group->setFixedWidth(needed);
+    return group;
 }
 
 } // namespace
