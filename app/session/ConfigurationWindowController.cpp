@@ -92,7 +92,11 @@ ConfigurationWindowController::ConfigurationWindowController(ApplicationControll
     buildContent();
 }
 
-ConfigurationWindowController::~ConfigurationWindowController() = default;
+ConfigurationWindowController::~ConfigurationWindowController() {
+    // The controls call back into members that are about to go: they go first.
+    building_ = true;
+    delete takeCentralWidget();
+}
 
 // ---------------------------------------------------------------- content
 

@@ -10,6 +10,7 @@
 #include "app/session/SessionWindowController.h"
 #include "app/settings/Localization.h"
 #include "app/settings/Preferences.h"
+#include "app/settings/TerminalFonts.h"
 #include "app/settings/UISettings.h"
 #include "app/store/ProfileStore.h"
 
@@ -20,10 +21,12 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -495,6 +498,41 @@ TEST_F(ConfigurationWindow, CancelAndCloseOnlyHideTheWindow) {
     }
     app_->showConfiguration();
     EXPECT_EQ(text("host"), "kept.example");
+}
+
+TEST_F(ConfigurationWindow, ReturnOpensWithWhatWasJustTyped) {
+    click("protocolRaw"); // refused at once on 127.0.0.1:23
+    type("host", "127.0.0.1");
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_));
+    QTest::keyClick(field("host"), Qt::Key_Return);
+    ASSERT_EQ(app_->terminals().size(), 1u);
+    EXPECT_EQ(app_->terminals().back()->connection()->host, "127.0.0.1");
+    EXPECT_EQ(app_->terminals().back()->connection()->protocolKind, ConnectionProtocol::raw);
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(ConfigurationWindow, OnlyFontsThatExistCanBeChosen) {
+    struct Case {
+        const char* identifier;
+        bool enabled;
+        const char* stored; // the "terminalFont" afterwards
+    };
+    for (const Case& c : {Case{"DejaVuSansMono", true, "DejaVuSansMono"}, Case{"Menlo-Regular", false, "DejaVuSansMono"},
+                          Case{"system", true, "system"}}) {
+        if (!c.enabled && TerminalFonts::resolve(c.identifier, 14))
+            continue; // installed here after all
+        page("Appearance");
+        auto* fonts = find<QComboBox>("font");
+        const int index = fonts->findData(c.identifier);
+        ASSERT_GE(index, 0) << c.identifier;
+        const auto* model = qobject_cast<const QStandardItemModel*>(fonts->model());
+        EXPECT_EQ(model->item(index)->isEnabled(), c.enabled) << c.identifier;
+        emit fonts->activated(index);
+        EXPECT_EQ(UISettings().terminalFont(), c.stored) << c.identifier;
+    }
+    page("Appearance");
+    EXPECT_EQ(find<QLabel>("preview")->font().family(), TerminalFonts::current().family());
 }
 
 TEST(SerialLinesPresent, OffersSerialDevicesOnlyInNaturalOrderWithStableNamesLast) {
