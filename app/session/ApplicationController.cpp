@@ -1,7 +1,7 @@
 #include "app/session/ApplicationController.h"
 
 #include "BuildInfo.h"
-#include "app/session/ConfigurationWindow.h"
+#include "app/session/ConfigurationWindowController.h"
 #include "app/session/LaunchRequest.h"
 #include "app/session/HostedTerminal.h"
 #include "app/session/Prompts.h"
@@ -65,9 +65,10 @@ void toFocused(TerminalAction onTerminal, FieldAction onField) {
 
 } // namespace
 
-ApplicationController::ApplicationController(std::unique_ptr<Prompts> prompts)
+ApplicationController::ApplicationController(std::unique_ptr<Prompts> prompts, StoreSupportOptions storeOptions)
     : prompts_(std::move(prompts)), chooser_(std::make_unique<DialogFileChooser>()),
-      storeSupport_(std::make_unique<StoreSupportService>(*chooser_)), store_(std::make_unique<ProfileStore>()) {}
+      storeSupport_(std::make_unique<StoreSupportService>(*chooser_, Preferences::shared(), std::move(storeOptions))),
+      store_(std::make_unique<ProfileStore>()) {}
 
 ApplicationController::~ApplicationController() {
     // The windows refer to this controller: they go first, their children with them.
@@ -89,7 +90,7 @@ void ApplicationController::launch(bool showConfigurationWindow) {
     ShippedFonts::registerFonts();
     TerminalFonts::registerIn(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarvik/Fonts"));
     UISettings().applyAppearance();
-    configuration_ = new ConfigurationWindow(*this);
+    configuration_ = new ConfigurationWindowController(*this);
     buildMenu();
     if (showConfigurationWindow)
         showConfiguration();
@@ -243,6 +244,8 @@ void ApplicationController::disconnect() {
 }
 
 void ApplicationController::setLanguage(const QString& code) {
+    // What the page shows is read in the language it was shown in.
+    configuration_->syncDraft();
     UISettings().setLanguage(code);
     configuration_->rebuild();
     relocalizeAll();
@@ -250,6 +253,7 @@ void ApplicationController::setLanguage(const QString& code) {
 }
 
 void ApplicationController::setTheme(const QString& appearance) {
+    configuration_->syncDraft();
     UISettings settings;
     settings.setAppearance(appearance);
     settings.applyAppearance();
@@ -293,6 +297,18 @@ void ApplicationController::openLinkIfSafe(const QString& address) {
 void ApplicationController::importProfiles(const QString& path) {
     try {
         store_->importProfiles(path.toStdString());
+        configuration_->reloadSessions();
+    } catch (const std::exception& error) {
+        showError(QString::fromStdString(error.what()));
+    }
+}
+
+void ApplicationController::importSSH() {
+    try {
+        const std::optional<std::filesystem::path> location = storeSupport_->sshConfigForImport();
+        if (!location)
+            return;
+        store_->importSSHConfig(*location);
         configuration_->reloadSessions();
     } catch (const std::exception& error) {
         showError(QString::fromStdString(error.what()));
@@ -380,7 +396,7 @@ void ApplicationController::populate(QMenuBar* bar) {
     file->addAction(L("Local Terminal"), command(Qt::Key_T), this, &ApplicationController::localTerminal);
     file->addAction(L("Close Tab"), command(Qt::Key_W), this, &ApplicationController::closeWindow);
     file->addSeparator();
-    file->addAction(L("Import SSH config…"), this, [this] { configuration_->importSSH(); });
+    file->addAction(L("Import SSH config…"), this, &ApplicationController::importSSH);
     file->addAction(L("Import profiles…"), this, [this] { configuration_->chooseImport(); });
     file->addAction(L("Export profiles…"), this, [this] { configuration_->chooseExport(); });
 

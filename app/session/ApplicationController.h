@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/store/StoreSupportService.h"
 #include "core/Connection.h"
 
 #include <QObject>
@@ -17,7 +18,7 @@ class QWidget;
 
 namespace tarvik {
 
-class ConfigurationWindow;
+class ConfigurationWindowController;
 struct LaunchRequest;
 class DialogFileChooser;
 class StoreSupportService;
@@ -32,8 +33,9 @@ class ApplicationController : public QObject {
     Q_OBJECT
 
   public:
-    // Loads the profile store at once; the windows come with `launch`.
-    explicit ApplicationController(std::unique_ptr<Prompts> prompts);
+    // Loads the profile store at once; the windows come with `launch`. The
+    // options say where file access looks for the user's ssh folder.
+    explicit ApplicationController(std::unique_ptr<Prompts> prompts, StoreSupportOptions storeOptions = {});
     ~ApplicationController() override;
 
     // Everything after the event loop has started: fonts, appearance, menus, the
@@ -56,6 +58,9 @@ class ApplicationController : public QObject {
     void help();
     void importProfiles(const QString& path);
     void exportProfiles(const QString& path);
+    // Appends the Host aliases of the user's ssh configuration whose host no
+    // stored profile has yet; errors are shown, success says nothing.
+    void importSSH();
 
     // Asks once when a session still runs; on yes every child is told to end.
     bool confirmQuit();
@@ -73,7 +78,7 @@ class ApplicationController : public QObject {
     const std::vector<SessionWindowController*>& terminals() const { return terminals_; }
     std::vector<SessionFrame*> frames() const;
     SessionFrame* frameOf(SessionWindowController* session) const;
-    ConfigurationWindow* configuration() const { return configuration_; }
+    ConfigurationWindowController* configuration() const { return configuration_; }
 
     // The Skiv engine beside this program, or next to it in libexec; empty when missing.
     std::string skivPath() const;
@@ -98,7 +103,7 @@ class ApplicationController : public QObject {
     std::unique_ptr<DialogFileChooser> chooser_;
     std::unique_ptr<StoreSupportService> storeSupport_;
     std::unique_ptr<ProfileStore> store_;
-    ConfigurationWindow* configuration_ = nullptr;
+    ConfigurationWindowController* configuration_ = nullptr;
     std::vector<SessionWindowController*> terminals_;
     std::vector<QMenuBar*> menuBars_;
     bool quitting_ = false;
