@@ -524,34 +524,28 @@ void ConfigurationWindowController::browseKey() {
     // Keys live among dot files; the platform's own panel may not show them.
     panel.setOption(QFileDialog::DontUseNativeDialog);
     panel.setFilter(panel.filter() | QDir::Hidden);
-    if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
-        return;
-    const QString path = panel.selectedFiles().front();
-    try {
-        application_.storeSupport().remember(s(path), false);
-    } catch (const std::exception& error) {
-        application_.showError(QString::fromStdString(error.what()));
-        return;
-    }
-    if (QLineEdit* field = controls_.fieldFor(QStringLiteral("key")))
-        field->setText(path);
-    syncDraft();
+    choose(panel, false, QStringLiteral("key"));
 }
 
 void ConfigurationWindowController::browseLog() {
     QFileDialog panel(this, L("Session output log (optional)"), QDir::homePath());
     panel.setAcceptMode(QFileDialog::AcceptSave);
     panel.selectFile(QStringLiteral("Tarvik-session.log"));
+    choose(panel, true, QStringLiteral("log"));
+}
+
+// The chosen file is remembered for later runs before the field shows it.
+void ConfigurationWindowController::choose(QFileDialog& panel, bool forWriting, const QString& fieldIdentifier) {
     if (panel.exec() != QDialog::Accepted || panel.selectedFiles().isEmpty())
         return;
     const QString path = panel.selectedFiles().front();
     try {
-        application_.storeSupport().remember(s(path), true);
+        application_.storeSupport().remember(s(path), forWriting);
     } catch (const std::exception& error) {
         application_.showError(QString::fromStdString(error.what()));
         return;
     }
-    if (QLineEdit* field = controls_.fieldFor(QStringLiteral("log")))
+    if (QLineEdit* field = controls_.fieldFor(fieldIdentifier))
         field->setText(path);
     syncDraft();
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 class QComboBox;
+class QFileDialog;
 class QLabel;
 class QListWidget;
 class QScrollArea;
@@ -64,6 +65,7 @@ class ConfigurationWindowController : public QMainWindow {
     void removeTunnel();
     void browseKey();
     void browseLog();
+    void choose(QFileDialog& panel, bool forWriting, const QString& fieldIdentifier);
     void clearLog();
     void fontChanged(const QString& identifier);
     void terminalColourChanged(int tag, const QColor& colour);
