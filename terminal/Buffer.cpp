@@ -133,13 +133,14 @@ void Buffer::scroll(bool isWrapped) {
 }
 
 void Buffer::insertCharacter(const CharData& charData) {
-    const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+    const EditingModes& modes = *modes_;
+    const int right = std::clamp(modes.marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
     const int width = charData.width();
 
     // x may sit one past the right edge: the wrap is pending until a character arrives.
     if (x_ + width - 1 > right) {
-        if (wraparound) {
-            x_ = marginMode ? std::clamp(marginLeft, 0, cols_ - 1) : 0;
+        if (modes.wraparound) {
+            x_ = modes.marginMode ? std::clamp(marginLeft, 0, cols_ - 1) : 0;
             if (y_ >= scrollBottom_) {
                 scroll(true);
             } else {
@@ -157,7 +158,7 @@ void Buffer::insertCharacter(const CharData& charData) {
     // The second half of a wide character is protected as its first half is.
     CharData filler(curAttr, U'\0', 1);
     filler.setProtected(charData.isProtected());
-    if (insertMode) {
+    if (modes.insertMode) {
         line.insertCells(x_, width, right, filler);
         // A wide character pushed to the edge would be cut in half there.
         if (line.count() >= cols_ && line[cols_ - 1].width() == 2) line[cols_ - 1] = filler;
@@ -181,11 +182,11 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
     const bool protect = pen.isProtected();
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+        const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
         BufferLine& line = cursorLine();
         const int room = std::min(right, line.count() - 1) - x_ + 1;
         // Wrapping, inserting and odd line lengths take the general path, one cell.
-        if (insertMode || room <= 0) {
+        if (modes_->insertMode || room <= 0) {
             CharData cell(attribute, bytes[i++], 1);
             cell.payload = link;
             cell.setProtected(protect);

@@ -10,6 +10,7 @@
 #include "terminal/CharData.h"
 #include "terminal/CharSets.h"
 #include "terminal/CircularBufferLineList.h"
+#include "terminal/EditingModes.h"
 #include "terminal/Position.h"
 
 namespace tarvik {
@@ -117,9 +118,11 @@ class Buffer {
     Attribute savedAttr = CharData::defaultAttr;
     const CharSets::Table* savedCharset = CharSets::defaultCharset;
     Attribute curAttr = Attribute::empty;
-    bool insertMode = false;
-    bool marginMode = false;
-    bool wraparound = false;
+
+    // The editing modes insertCharacter follows: the terminal's own, so both screens
+    // always agree.
+    const EditingModes& modes() const { return *modes_; }
+    void useModes(const EditingModes& modes) { modes_ = &modes; }
 
   private:
     // New rows made by narrowing, placed into the ring once every group is re-wrapped.
@@ -158,6 +161,9 @@ class Buffer {
     int scrollBottom_ = 0;
     std::optional<InsertionPoint> lastBufferStorage_;
     std::function<void(bool)> scroll_;
+    const EditingModes* modes_ = &defaultModes;
+    // A buffer on its own neither inserts nor wraps and has no margins.
+    static constexpr EditingModes defaultModes{false, false, false};
 };
 
 } // namespace tarvik

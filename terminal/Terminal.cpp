@@ -137,6 +137,7 @@ std::unique_ptr<Buffer> Terminal::makeBuffer(std::optional<int> scrollback) cons
     auto buffer = std::make_unique<Buffer>(cols_, rows_, tabStopWidth_, scrollback);
     buffer->setScroll([this](bool isWrapped) { const_cast<Terminal*>(this)->scroll(isWrapped); });
     buffer->setSilentLog(silentLog_);
+    buffer->useModes(*this);
     return buffer;
 }
 
@@ -163,19 +164,8 @@ void Terminal::setup(bool isReset) {
     } else {
         resizeBuffers(cols_, rows_);
     }
+    applyModeResets(false);
     cursorHidden = false;
-    applicationKeypad = false;
-    applicationCursor = false;
-    originMode = false;
-    marginMode = false;
-    insertMode = false;
-    bracketedPasteMode = false;
-    wraparound = true;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        b->marginMode = false;
-        b->insertMode = false;
-        b->wraparound = true;
-    }
     charset = nullptr;
     gLevel = 0;
     curAttr = CharData::defaultAttr;
@@ -187,11 +177,9 @@ void Terminal::setup(bool isReset) {
     buffer_->marginRight = cols_ - 1;
     cc.send8bit = false;
     conformance = Conformance::vt500;
-    allow80To132 = true;
     xtermTitleSetUtf = xtermTitleSetHex = xtermTitleQueryUtf = xtermTitleQueryHex = false;
     hyperLinkTracking.reset();
     currentLink = TinyAtom();
-    cursorBlink = false;
     hostCurrentDirectory.reset();
     lineFeedMode = options_.convertEol;
     characterProtection = false;
@@ -531,6 +519,12 @@ void Terminal::cmdSelectDefaultCharset() {
     charset = CharSets::defaultCharset;
 }
 
+void Terminal::cmdDesignateDefaultCharsets() {
+    const bool glChanged = gDesignations_[gLevel & 3] != CharSets::defaultCharset;
+    gDesignations_.fill(CharSets::defaultCharset);
+    if (glChanged) charset = CharSets::defaultCharset;
+}
+
 void Terminal::designateCharset(uint8_t intermediate, uint8_t final) {
     int slot = 0;
     switch (intermediate) {
@@ -804,10 +798,6 @@ void Terminal::cmdRestoreCursor() {
     wraparound = b.savedWraparound;
     reverseWraparound = b.savedReverseWraparound;
     characterProtection = b.savedCharacterProtection;
-    for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
-        each->marginMode = marginMode;
-        each->wraparound = wraparound;
-    }
 }
 
 // ----- handler tables ------------------------------------------------------------------
