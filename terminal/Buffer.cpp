@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <iostream>
+#include <type_traits>
 
 namespace tarvik {
 
@@ -175,11 +177,10 @@ void Buffer::insertCharacter(const CharData& charData) {
 }
 
 void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
-    // Held in locals: the pen is a reference that might alias the row, and the compiler
+    // Held in a local: the pen is a reference that might alias the row, and the compiler
     // would otherwise reload it for every cell written.
-    const Attribute attribute = pen.attribute;
-    const TinyAtom link = pen.payload;
-    const bool protect = pen.isProtected();
+    static_assert(std::is_trivially_copyable_v<CharData>);
+    const CharData pattern = pen;
     std::size_t i = 0;
     while (i < bytes.size()) {
         const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
@@ -187,19 +188,19 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
         const int room = std::min(right, line.count() - 1) - x_ + 1;
         // Wrapping, inserting and odd line lengths take the general path, one cell.
         if (modes_->insertMode || room <= 0) {
-            CharData cell(attribute, bytes[i++], 1);
-            cell.payload = link;
-            cell.setProtected(protect);
+            CharData cell = pattern;
+            cell.setAscii(bytes[i++]);
             insertCharacter(cell);
             continue;
         }
         const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
         CharData* cells = line.getData().data() + x_;
+        const uint8_t* from = bytes.data() + i;
+        // The whole pattern, then its code, straight into the row: a cell assembled in a
+        // local first would be stored in pieces and reloaded whole, which stalls.
         for (std::size_t k = 0; k < take; ++k) {
-            CharData cell(attribute, bytes[i + k], 1);
-            cell.payload = link;
-            cell.setProtected(protect);
-            cells[k] = cell;
+            std::memcpy(static_cast<void*>(cells + k), &pattern, sizeof(CharData));
+            cells[k].setAscii(from[k]);
         }
         i += take;
         x_ += static_cast<int>(take);

@@ -63,7 +63,9 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
 }
 
 void BufferLine::fill(const CharData& cell) {
-    std::fill(data_.begin(), data_.end(), cell);
+    // A copy: the cell may be one of this line's, which would be re-read for every store.
+    const CharData value = cell;
+    std::fill(data_.begin(), data_.end(), value);
 }
 
 void BufferLine::fill(const CharData& cell, int atCol, int len) {
@@ -74,7 +76,8 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
     start = std::max(start, 0);
     end = std::min(end, count());
     if (start >= end) return;
-    std::fill(data_.begin() + start, data_.begin() + end, fillData);
+    const CharData value = fillData;
+    std::fill(data_.begin() + start, data_.begin() + end, value);
 }
 
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "terminal/ByteScan.h"
 #include "terminal/GraphemeTable.h"
 #include "terminal/DiagnosticText.h"
 #include "terminal/TerminalHandlers.h"
@@ -231,17 +232,6 @@ void Terminal::refresh(int startRow, int endRow) {
     updateRange(endRow);
 }
 
-void Terminal::updateRange(int y, bool scrolling) {
-    if (y < 0) return;
-    refreshStart_ = std::min<int64_t>(refreshStart_, y);
-    refreshEnd_ = std::max<int64_t>(refreshEnd_, y);
-    if (scrolling) return;
-    const int64_t absolute = int64_t(y) + buffer_->yDisp();
-    if (absolute < 0) return;
-    scrollInvariantRefreshStart_ = std::min(scrollInvariantRefreshStart_, absolute);
-    scrollInvariantRefreshEnd_ = std::max(scrollInvariantRefreshEnd_, absolute);
-}
-
 // ----- cursor, titles, reset --------------------------------------------------------
 
 void Terminal::showCursor() {
@@ -380,12 +370,9 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             // Held bytes start a multi-byte sequence, so an ASCII run lies in `data`.
             int end = idx + 1;
             if (idx >= putback)
-                while (end < count && data[end - putback] >= 0x20 && data[end - putback] < 0x7F) ++end;
-            if (end - idx == 1)
-                buf.insertCharacter(stamped(CharData(curAttr, b, 1)));
-            else
-                buf.insertAsciiRun(data.subspan(idx - putback, end - idx),
-                                   stamped(CharData(curAttr, U' ', 1)));
+                end += static_cast<int>(asciiRunLength(data.data() + (end - putback),
+                                                       static_cast<std::size_t>(count - end)));
+            buf.insertAsciiRun(data.subspan(idx - putback, end - idx), stamped(CharData(curAttr, U' ', 1)));
             idx = end;
             continue;
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -93,7 +94,17 @@ public:
     void clearUpdateRange();
     void updateFullScreen();
     void refresh(int startRow, int endRow);
-    void updateRange(int y, bool scrolling = false);
+    // Marks row y dirty. Called for nearly every command and print run, so it is inline.
+    void updateRange(int y, bool scrolling = false) {
+        if (y < 0) return;
+        refreshStart_ = std::min<int64_t>(refreshStart_, y);
+        refreshEnd_ = std::max<int64_t>(refreshEnd_, y);
+        if (scrolling) return;
+        const int64_t absolute = int64_t(y) + buffer_->yDisp();
+        if (absolute < 0) return;
+        scrollInvariantRefreshStart_ = std::min(scrollInvariantRefreshStart_, absolute);
+        scrollInvariantRefreshEnd_ = std::max(scrollInvariantRefreshEnd_, absolute);
+    }
 
     void showCursor();
     void hideCursor();

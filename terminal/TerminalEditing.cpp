@@ -619,13 +619,15 @@ void installCursorHandlers(Terminal& t, EscapeSequenceParser& parser) {
     const std::pair<const char*, Command> moves[] = {
         {"A", cmdCursorUp},           {"B", cmdCursorDown},          {"C", cmdCursorForward},
         {"D", cmdCursorBackward},     {"E", cmdCursorNextLine},      {"F", cmdCursorPrecedingLine},
-        {"G", cmdCursorCharAbsolute}, {"H", cmdCursorPosition},      {"f", cmdHVPosition},
+        {"G", cmdCursorCharAbsolute}, {"f", cmdHVPosition},
         {"d", cmdLinePosAbsolute},    {"e", cmdVPositionRelative},   {"`", cmdCharPosAbsolute},
         {"a", cmdHPositionRelative},  {"I", cmdCursorForwardTab},    {"Z", cmdCursorBackwardTab},
         {"r", cmdSetScrollRegion},    {"u", cmdRestoreCursor},
     };
     for (const auto& [shape, command] : moves)
         parser.setCsiHandler(shape, moving(t, command));
+    // setCursor marks the rows it leaves and reaches itself.
+    parser.setCsiHandler("H", plain(t, cmdCursorPosition));
     parser.setCsiHandler("g", plain(t, cmdTabClear));
     parser.setCsiHandler("s", plain(t, cmdSaveCursorOrSetMargins));
 }
