@@ -118,12 +118,6 @@ int Buffer::nextTabStop(bool marginMode, int index) const {
     return column;
 }
 
-BufferLine& Buffer::cursorLine() {
-    const long long index = static_cast<long long>(yBase_) + y_;
-    const int last = std::max(lines_.count() - 1, 0);
-    return lines_[static_cast<int>(std::min<long long>(index, last))];
-}
-
 void Buffer::scroll(bool isWrapped) {
     if (scroll_) {
         scroll_(isWrapped);

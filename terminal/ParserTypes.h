@@ -33,12 +33,9 @@ template <typename T, std::size_t N> class FixedVector {
 
     void clear() { size_ = 0; }
     void push_back(T value) { items_[size_++] = value; }
-    // Parameter texts are a few bytes long: a loop beats a call to memmove.
     void append(const T* first, const T* last) {
-        T* to = items_.data() + size_;
+        std::copy(first, last, items_.begin() + size_);
         size_ += static_cast<std::size_t>(last - first);
-        while (first != last)
-            *to++ = *first++;
     }
 
   private:

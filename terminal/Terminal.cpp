@@ -359,6 +359,12 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     const int count = putback + static_cast<int>(data.size());
     auto byteAt = [&](int i) -> uint8_t { return i < putback ? rb.putbackBuffer[i] : data[i - putback]; };
 
+    // A lone character that fits where the cursor is touches only its own row.
+    if (data.size() == 1 && putback == 0 && data[0] >= 0x20 && data[0] < 0x7F && !charset &&
+        buf.putNarrowCell(stamped(CharData(curAttr, data[0], 1)))) {
+        updateRange(buf.y());
+        return;
+    }
     // Rows the run touches lie between where it starts and where it ends (or the
     // scroll region, which scrolling marks), so both ends are marked.
     updateRange(buf.y());
