@@ -162,6 +162,14 @@ void Buffer::insertCharacter(const CharData& charData) {
 
     lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
     if (x_ >= cols_) x_ = cols_ - 1;
+    if (line.count() == cols_) {
+        // A row of full width, the normal case: x is a valid index from here on.
+        CharData* cells = line.getData().data();
+        cells[x_++] = charData;
+        for (int i = 1; i < width && x_ < cols_; ++i)
+            cells[x_++] = filler;
+        return;
+    }
     line[x_] = charData;
     ++x_;
     for (int i = 1; i < width && x_ < cols_; ++i) {
