@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <iostream>
+#include <type_traits>
 
 namespace tarvik {
 
@@ -116,12 +118,6 @@ int Buffer::nextTabStop(bool marginMode, int index) const {
     return column;
 }
 
-BufferLine& Buffer::cursorLine() {
-    const long long index = static_cast<long long>(yBase_) + y_;
-    const int last = std::max(lines_.count() - 1, 0);
-    return lines_[static_cast<int>(std::min<long long>(index, last))];
-}
-
 void Buffer::scroll(bool isWrapped) {
     if (scroll_) {
         scroll_(isWrapped);
@@ -133,13 +129,14 @@ void Buffer::scroll(bool isWrapped) {
 }
 
 void Buffer::insertCharacter(const CharData& charData) {
-    const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+    const EditingModes& modes = *modes_;
+    const int right = std::clamp(modes.marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
     const int width = charData.width();
 
     // x may sit one past the right edge: the wrap is pending until a character arrives.
     if (x_ + width - 1 > right) {
-        if (wraparound) {
-            x_ = marginMode ? std::clamp(marginLeft, 0, cols_ - 1) : 0;
+        if (modes.wraparound) {
+            x_ = modes.marginMode ? std::clamp(marginLeft, 0, cols_ - 1) : 0;
             if (y_ >= scrollBottom_) {
                 scroll(true);
             } else {
@@ -157,7 +154,7 @@ void Buffer::insertCharacter(const CharData& charData) {
     // The second half of a wide character is protected as its first half is.
     CharData filler(curAttr, U'\0', 1);
     filler.setProtected(charData.isProtected());
-    if (insertMode) {
+    if (modes.insertMode) {
         line.insertCells(x_, width, right, filler);
         // A wide character pushed to the edge would be cut in half there.
         if (line.count() >= cols_ && line[cols_ - 1].width() == 2) line[cols_ - 1] = filler;
@@ -165,6 +162,14 @@ void Buffer::insertCharacter(const CharData& charData) {
 
     lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
     if (x_ >= cols_) x_ = cols_ - 1;
+    if (line.count() == cols_) {
+        // A row of full width, the normal case: x is a valid index from here on.
+        CharData* cells = line.getData().data();
+        cells[x_++] = charData;
+        for (int i = 1; i < width && x_ < cols_; ++i)
+            cells[x_++] = filler;
+        return;
+    }
     line[x_] = charData;
     ++x_;
     for (int i = 1; i < width && x_ < cols_; ++i) {
@@ -174,31 +179,30 @@ void Buffer::insertCharacter(const CharData& charData) {
 }
 
 void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
-    // Held in locals: the pen is a reference that might alias the row, and the compiler
+    // Held in a local: the pen is a reference that might alias the row, and the compiler
     // would otherwise reload it for every cell written.
-    const Attribute attribute = pen.attribute;
-    const TinyAtom link = pen.payload;
-    const bool protect = pen.isProtected();
+    static_assert(std::is_trivially_copyable_v<CharData>);
+    const CharData pattern = pen;
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const int right = std::clamp(marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+        const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
         BufferLine& line = cursorLine();
         const int room = std::min(right, line.count() - 1) - x_ + 1;
         // Wrapping, inserting and odd line lengths take the general path, one cell.
-        if (insertMode || room <= 0) {
-            CharData cell(attribute, bytes[i++], 1);
-            cell.payload = link;
-            cell.setProtected(protect);
+        if (modes_->insertMode || room <= 0) {
+            CharData cell = pattern;
+            cell.setAscii(bytes[i++]);
             insertCharacter(cell);
             continue;
         }
         const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
         CharData* cells = line.getData().data() + x_;
+        const uint8_t* from = bytes.data() + i;
+        // The whole pattern, then its code, straight into the row: a cell assembled in a
+        // local first would be stored in pieces and reloaded whole, which stalls.
         for (std::size_t k = 0; k < take; ++k) {
-            CharData cell(attribute, bytes[i + k], 1);
-            cell.payload = link;
-            cell.setProtected(protect);
-            cells[k] = cell;
+            std::memcpy(static_cast<void*>(cells + k), &pattern, sizeof(CharData));
+            cells[k].setAscii(from[k]);
         }
         i += take;
         x_ += static_cast<int>(take);

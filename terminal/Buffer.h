@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <span>
@@ -10,6 +11,7 @@
 #include "terminal/CharData.h"
 #include "terminal/CharSets.h"
 #include "terminal/CircularBufferLineList.h"
+#include "terminal/EditingModes.h"
 #include "terminal/Position.h"
 
 namespace tarvik {
@@ -86,6 +88,20 @@ class Buffer {
 
     // Places one cell at the cursor, wrapping, inserting and scrolling as the flags say.
     void insertCharacter(const CharData& charData);
+    // One narrow cell at the cursor when it fits as it is: no wrap, no insert mode, a row
+    // of full width. The common case of a character between two sequences (addressing,
+    // a colour per cell). Returns false, having changed nothing, when insertCharacter
+    // must place it.
+    bool putNarrowCell(const CharData& cell) {
+        const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+        if (modes_->insertMode || x_ > right) return false;
+        BufferLine& line = cursorLine();
+        if (line.count() != cols_) return false;
+        line.getData()[static_cast<std::size_t>(x_)] = cell;
+        lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
+        ++x_;
+        return true;
+    }
     // The same for a run of printable ASCII bytes, each one cell wide, taking attribute
     // and hyperlink from `pen`: whole stretches of a row are written at once.
     void insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen);
@@ -117,9 +133,11 @@ class Buffer {
     Attribute savedAttr = CharData::defaultAttr;
     const CharSets::Table* savedCharset = CharSets::defaultCharset;
     Attribute curAttr = Attribute::empty;
-    bool insertMode = false;
-    bool marginMode = false;
-    bool wraparound = false;
+
+    // The editing modes insertCharacter follows: the terminal's own, so both screens
+    // always agree.
+    const EditingModes& modes() const { return *modes_; }
+    void useModes(const EditingModes& modes) { modes_ = &modes; }
 
   private:
     // New rows made by narrowing, placed into the ring once every group is re-wrapped.
@@ -143,7 +161,11 @@ class Buffer {
         if (value >= 0) field = value;
     }
     CircularBufferLineList makeRing() const;
-    BufferLine& cursorLine();
+    BufferLine& cursorLine() {
+        const long long index = static_cast<long long>(yBase_) + y_;
+        const int last = std::max(lines_.count() - 1, 0);
+        return lines_[static_cast<int>(std::min<long long>(index, last))];
+    }
 
     int cols_;
     int rows_;
@@ -158,6 +180,9 @@ class Buffer {
     int scrollBottom_ = 0;
     std::optional<InsertionPoint> lastBufferStorage_;
     std::function<void(bool)> scroll_;
+    const EditingModes* modes_ = &defaultModes;
+    // A buffer on its own neither inserts nor wraps and has no margins.
+    static constexpr EditingModes defaultModes{false, false, false};
 };
 
 } // namespace tarvik

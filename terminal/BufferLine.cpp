@@ -1,6 +1,8 @@
 #include "terminal/BufferLine.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace tarvik {
 
@@ -11,6 +13,16 @@ CharData& scratchCell() {
     static thread_local CharData cell;
     cell = CharData::Null;
     return cell;
+}
+
+// Every cell of a range made a copy of one cell. The cell is copied as one block from a
+// local, so each store is a single 16-byte move; a cell of the range itself is allowed.
+void fillCells(CharData* first, CharData* last, const CharData& cell) {
+    static_assert(std::is_trivially_copyable_v<CharData>);
+    CharData value;
+    std::memcpy(static_cast<void*>(&value), &cell, sizeof value);
+    for (; first != last; ++first)
+        std::memcpy(static_cast<void*>(first), &value, sizeof value);
 }
 
 } // namespace
@@ -63,7 +75,7 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
 }
 
 void BufferLine::fill(const CharData& cell) {
-    std::fill(data_.begin(), data_.end(), cell);
+    fillCells(data_.data(), data_.data() + data_.size(), cell);
 }
 
 void BufferLine::fill(const CharData& cell, int atCol, int len) {
@@ -74,7 +86,7 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
     start = std::max(start, 0);
     end = std::min(end, count());
     if (start >= end) return;
-    std::fill(data_.begin() + start, data_.begin() + end, fillData);
+    fillCells(data_.data() + start, data_.data() + end, fillData);
 }
 
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {

@@ -36,6 +36,8 @@ class CharData {
     CharData(const Attribute& attribute, std::u32string_view cluster, int size, CellTables& tables);
 
     void setValue(char32_t scalar, int size);
+    // A byte below 0x80 is its own scalar: the ASCII print path swaps codes in a template cell.
+    constexpr void setAscii(std::uint8_t byte) { code_ = byte; }
     void setValue(std::u32string_view cluster, int size, CellTables& tables);
 
     constexpr std::int32_t code() const { return code_; }

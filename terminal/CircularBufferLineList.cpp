@@ -13,6 +13,31 @@ namespace {
 // Slot table allocated up front; it doubles from here as rows are used.
 constexpr int initialSlots = 1024;
 
+using Slot = std::unique_ptr<BufferLine>;
+
+// A slot takes the value of a line; a slot that has a row already reuses its storage.
+void assignLine(Slot& slot, const BufferLine& line) {
+    if (slot)
+        *slot = line;
+    else
+        slot = std::make_unique<BufferLine>(line);
+}
+
+void assignLine(Slot& slot, BufferLine&& line) {
+    if (slot)
+        *slot = std::move(line);
+    else
+        slot = std::make_unique<BufferLine>(std::move(line));
+}
+
+// Copies keep rows independent: editing one never shows through another.
+void copySlot(Slot& to, const Slot& from) {
+    if (from)
+        assignLine(to, *from);
+    else
+        to.reset();
+}
+
 } // namespace
 
 CircularBufferLineList::CircularBufferLineList(int maxLength, MakeEmpty makeEmpty)
@@ -43,7 +68,7 @@ BufferLine& CircularBufferLineList::materialize(int index) {
     ensureStorage(index + 1);
     const int physical = slotIndex(index);
     Slot& line = slots_[static_cast<std::size_t>(physical)];
-    if (!line) line.emplace(makeEmpty_ ? makeEmpty_(physical) : BufferLine());
+    if (!line) line = std::make_unique<BufferLine>(makeEmpty_ ? makeEmpty_(physical) : BufferLine());
     return *line;
 }
 
@@ -57,15 +82,12 @@ const BufferLine& CircularBufferLineList::operator[](int index) const {
     // Filling an empty slot on read does not change what the list holds.
     const int physical = slotIndex(index);
     Slot& line = slots_[static_cast<std::size_t>(physical)];
-    if (!line) line.emplace(makeEmpty_ ? makeEmpty_(physical) : BufferLine());
+    if (!line) line = std::make_unique<BufferLine>(makeEmpty_ ? makeEmpty_(physical) : BufferLine());
     return *line;
 }
 
 bool CircularBufferLineList::holds(const BufferLine& line) const {
-    const auto* address = reinterpret_cast<const std::byte*>(&line);
-    const auto* first = reinterpret_cast<const std::byte*>(slots_.data());
-    return std::less_equal<>()(first, address) &&
-           std::less<>()(address, first + slots_.size() * sizeof(Slot));
+    return std::any_of(slots_.begin(), slots_.end(), [&line](const Slot& slot) { return slot.get() == &line; });
 }
 
 void CircularBufferLineList::setCount(int value) {
@@ -94,12 +116,12 @@ void CircularBufferLineList::setMaxLength(int value) {
 void CircularBufferLineList::push(BufferLine line) {
     if (count_ < maxLength_) {
         ensureStorage(count_ + 1);
-        slot(count_) = std::move(line);
+        assignLine(slot(count_), std::move(line));
         ++count_;
         return;
     }
     // Full: the slot after the last line is the oldest line's slot.
-    slot(0) = std::move(line);
+    assignLine(slot(0), std::move(line));
     startIndex_ = slotIndex(1);
     if (onTrim) onTrim(1);
 }
@@ -161,7 +183,7 @@ void CircularBufferLineList::splice(int start, int deleteCount, std::span<const 
         notify(i + inserted);
     }
     for (int i = 0; i < inserted; ++i) {
-        slot(start + i) = items[static_cast<std::size_t>(i)];
+        assignLine(slot(start + i), items[static_cast<std::size_t>(i)]);
         notify(start + i);
     }
     count_ += inserted;
@@ -192,7 +214,7 @@ bool CircularBufferLineList::shiftElements(int start, int count, int offset) {
 
     if (offset <= 0) {
         for (int i = 0; i < length; ++i)
-            slot(start + i + offset) = slot(start + i);
+            copySlot(slot(start + i + offset), slot(start + i));
         return true;
     }
     const long long end = static_cast<long long>(start) + length + offset;
@@ -202,7 +224,7 @@ bool CircularBufferLineList::shiftElements(int start, int count, int offset) {
     }
     ensureStorage(static_cast<int>(end));
     for (int i = length - 1; i >= 0; --i)
-        slot(start + i + offset) = slot(start + i);
+        copySlot(slot(start + i + offset), slot(start + i));
     // Rows opened between the old end and the moved block start blank.
     for (int i = count_; i < start + offset; ++i)
         slot(i).reset();
@@ -216,7 +238,7 @@ void CircularBufferLineList::shiftOverflow(int start, int length, int offset) {
     std::vector<Slot> block;
     block.reserve(static_cast<std::size_t>(length));
     for (int i = 0; i < length; ++i)
-        block.push_back(slot(start + i));
+        copySlot(block.emplace_back(), slot(start + i));
 
     const long long drop = static_cast<long long>(start) + length + offset - maxLength_;
     ensureStorage(maxLength_);
@@ -243,6 +265,21 @@ void CircularBufferLineList::rotate(int first, int last, int amount) {
     const int length = last - first + 1;
     amount = ((amount % length) + length) % length;
     if (amount == 0) return;
+    // A line feed in a region turns it by one row either way: each row pointer moves
+    // once, into the slot emptied before it.
+    if (amount == 1 || amount == length - 1) {
+        const bool up = amount == 1;
+        const std::size_t size = slots_.size();
+        std::size_t at = static_cast<std::size_t>(slotIndex(up ? first : last));
+        BufferLine* const moved = slots_[at].release();
+        for (int i = 1; i < length; ++i) {
+            const std::size_t next = up ? (at + 1 == size ? 0 : at + 1) : (at == 0 ? size - 1 : at - 1);
+            slots_[at].reset(slots_[next].release());
+            at = next;
+        }
+        slots_[at].reset(moved);
+        return;
+    }
     const auto reverse = [this](int from, int to) {
         for (; from < to; ++from, --to)
             std::swap(slot(from), slot(to));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -13,9 +14,10 @@ namespace tarvik {
 // Once full, adding a row at the bottom drops the oldest by moving the start index only.
 //
 // Slots are filled lazily through makeEmpty, and the slot table itself grows on demand up
-// to maxLength, so a huge scrollback costs nothing until rows are used. Lines are held by
-// value: copying one row over another keeps each row independent (editing one never shows
-// through another) and, at equal width, reuses the destination's cell storage.
+// to maxLength, so a huge scrollback costs nothing until rows are used. Each slot owns its
+// row: copying one row over another keeps each row independent (editing one never shows
+// through another) and, at equal width, reuses the destination's cell storage, while
+// moving rows around moves only the pointers.
 class CircularBufferLineList {
   public:
     using MakeEmpty = std::function<BufferLine(int slot)>;
@@ -75,7 +77,8 @@ class CircularBufferLineList {
     bool silentLog = true;
 
   private:
-    using Slot = std::optional<BufferLine>;
+    // Rows live behind pointers, so that turning a region moves pointers, not rows.
+    using Slot = std::unique_ptr<BufferLine>;
 
     int slotIndex(int index) const {
         const int size = static_cast<int>(slots_.size());

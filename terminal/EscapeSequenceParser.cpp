@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "terminal/ByteScan.h"
+
 namespace tarvik {
 
 namespace {
@@ -85,8 +87,7 @@ void EscapeSequenceParser::parse(Bytes data) {
         // touching the table. C1 bytes are text here, as they are in UTF-8.
         if (state == S::ground && code >= 0x20) {
             if (c.print < 0) c.print = static_cast<int64_t>(i);
-            while (i + 1 < n && p[i + 1] >= 0x20)
-                ++i;
+            i += textRunLength(p + i + 1, n - i - 1);
             continue;
         }
         // CSI sequences come next in volume (colours, cursor moves): the common shape

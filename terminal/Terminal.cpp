@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstdio>
 
+#include "terminal/ByteScan.h"
 #include "terminal/GraphemeTable.h"
 #include "terminal/DiagnosticText.h"
 #include "terminal/TerminalHandlers.h"
@@ -137,6 +138,7 @@ std::unique_ptr<Buffer> Terminal::makeBuffer(std::optional<int> scrollback) cons
     auto buffer = std::make_unique<Buffer>(cols_, rows_, tabStopWidth_, scrollback);
     buffer->setScroll([this](bool isWrapped) { const_cast<Terminal*>(this)->scroll(isWrapped); });
     buffer->setSilentLog(silentLog_);
+    buffer->useModes(*this);
     return buffer;
 }
 
@@ -163,19 +165,8 @@ void Terminal::setup(bool isReset) {
     } else {
         resizeBuffers(cols_, rows_);
     }
+    applyModeResets(false);
     cursorHidden = false;
-    applicationKeypad = false;
-    applicationCursor = false;
-    originMode = false;
-    marginMode = false;
-    insertMode = false;
-    bracketedPasteMode = false;
-    wraparound = true;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        b->marginMode = false;
-        b->insertMode = false;
-        b->wraparound = true;
-    }
     charset = nullptr;
     gLevel = 0;
     curAttr = CharData::defaultAttr;
@@ -187,11 +178,9 @@ void Terminal::setup(bool isReset) {
     buffer_->marginRight = cols_ - 1;
     cc.send8bit = false;
     conformance = Conformance::vt500;
-    allow80To132 = true;
     xtermTitleSetUtf = xtermTitleSetHex = xtermTitleQueryUtf = xtermTitleQueryHex = false;
     hyperLinkTracking.reset();
     currentLink = TinyAtom();
-    cursorBlink = false;
     hostCurrentDirectory.reset();
     lineFeedMode = options_.convertEol;
     characterProtection = false;
@@ -241,17 +230,6 @@ void Terminal::updateFullScreen() {
 void Terminal::refresh(int startRow, int endRow) {
     updateRange(startRow);
     updateRange(endRow);
-}
-
-void Terminal::updateRange(int y, bool scrolling) {
-    if (y < 0) return;
-    refreshStart_ = std::min<int64_t>(refreshStart_, y);
-    refreshEnd_ = std::max<int64_t>(refreshEnd_, y);
-    if (scrolling) return;
-    const int64_t absolute = int64_t(y) + buffer_->yDisp();
-    if (absolute < 0) return;
-    scrollInvariantRefreshStart_ = std::min(scrollInvariantRefreshStart_, absolute);
-    scrollInvariantRefreshEnd_ = std::max(scrollInvariantRefreshEnd_, absolute);
 }
 
 // ----- cursor, titles, reset --------------------------------------------------------
@@ -381,6 +359,12 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     const int count = putback + static_cast<int>(data.size());
     auto byteAt = [&](int i) -> uint8_t { return i < putback ? rb.putbackBuffer[i] : data[i - putback]; };
 
+    // A lone character that fits where the cursor is touches only its own row.
+    if (data.size() == 1 && putback == 0 && data[0] >= 0x20 && data[0] < 0x7F && !charset &&
+        buf.putNarrowCell(stamped(CharData(curAttr, data[0], 1)))) {
+        updateRange(buf.y());
+        return;
+    }
     // Rows the run touches lie between where it starts and where it ends (or the
     // scroll region, which scrolling marks), so both ends are marked.
     updateRange(buf.y());
@@ -392,12 +376,9 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             // Held bytes start a multi-byte sequence, so an ASCII run lies in `data`.
             int end = idx + 1;
             if (idx >= putback)
-                while (end < count && data[end - putback] >= 0x20 && data[end - putback] < 0x7F) ++end;
-            if (end - idx == 1)
-                buf.insertCharacter(stamped(CharData(curAttr, b, 1)));
-            else
-                buf.insertAsciiRun(data.subspan(idx - putback, end - idx),
-                                   stamped(CharData(curAttr, U' ', 1)));
+                end += static_cast<int>(asciiRunLength(data.data() + (end - putback),
+                                                       static_cast<std::size_t>(count - end)));
+            buf.insertAsciiRun(data.subspan(idx - putback, end - idx), stamped(CharData(curAttr, U' ', 1)));
             idx = end;
             continue;
         }
@@ -529,6 +510,12 @@ void Terminal::cmdSelectDefaultCharset() {
     setgLevel(0);
     gDesignations_[0] = CharSets::defaultCharset;
     charset = CharSets::defaultCharset;
+}
+
+void Terminal::cmdDesignateDefaultCharsets() {
+    const bool glChanged = gDesignations_[gLevel & 3] != CharSets::defaultCharset;
+    gDesignations_.fill(CharSets::defaultCharset);
+    if (glChanged) charset = CharSets::defaultCharset;
 }
 
 void Terminal::designateCharset(uint8_t intermediate, uint8_t final) {
@@ -804,10 +791,6 @@ void Terminal::cmdRestoreCursor() {
     wraparound = b.savedWraparound;
     reverseWraparound = b.savedReverseWraparound;
     characterProtection = b.savedCharacterProtection;
-    for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
-        each->marginMode = marginMode;
-        each->wraparound = wraparound;
-    }
 }
 
 // ----- handler tables ------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
@@ -17,6 +18,7 @@
 #include "terminal/CellTables.h"
 #include "terminal/CharData.h"
 #include "terminal/CharSets.h"
+#include "terminal/EditingModes.h"
 #include "terminal/Color.h"
 #include "terminal/EscapeSequenceParser.h"
 #include "terminal/TerminalDelegate.h"
@@ -63,7 +65,10 @@ struct ReadingBuffer {
 // The emulator's state machine: owns the parser and both screens, interprets every
 // handler call and tells its host what changed. It draws nothing. Not thread-safe;
 // every call comes from the thread that feeds it.
-class Terminal {
+//
+// The editing modes (insertMode, marginMode, wraparound) are the terminal's EditingModes
+// part, which both screens read while printing.
+class Terminal : public EditingModes {
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
@@ -89,7 +94,17 @@ public:
     void clearUpdateRange();
     void updateFullScreen();
     void refresh(int startRow, int endRow);
-    void updateRange(int y, bool scrolling = false);
+    // Marks row y dirty. Called for nearly every command and print run, so it is inline.
+    void updateRange(int y, bool scrolling = false) {
+        if (y < 0) return;
+        refreshStart_ = std::min<int64_t>(refreshStart_, y);
+        refreshEnd_ = std::max<int64_t>(refreshEnd_, y);
+        if (scrolling) return;
+        const int64_t absolute = int64_t(y) + buffer_->yDisp();
+        if (absolute < 0) return;
+        scrollInvariantRefreshStart_ = std::min(scrollInvariantRefreshStart_, absolute);
+        scrollInvariantRefreshEnd_ = std::max(scrollInvariantRefreshEnd_, absolute);
+    }
 
     void showCursor();
     void hideCursor();
@@ -138,9 +153,6 @@ public:
     bool sendFocus = false;
     bool cursorHidden = false;
     bool originMode = false;
-    bool marginMode = false;
-    bool insertMode = false;
-    bool wraparound = true;
     bool bracketedPasteMode = false;
     bool reverseWraparound = false;
     bool cursorBlink = false;
@@ -231,6 +243,10 @@ public:
     void cmdDecRqm(std::span<const int64_t> parameters, bool decMode);
     void csiPHandler(std::span<const int64_t> parameters, std::span<const uint8_t> collect);
     void cmdSoftReset();
+    // Writes what a full (soft false) or soft reset leaves in every mode kept as a flag.
+    void applyModeResets(bool soft);
+    // Every one of G0-G3 back to ASCII, as leaving VT52 mode does.
+    void cmdDesignateDefaultCharsets();
     void cmdSetColumnMode(int columns);
     void cmdSelectCharacterProtection(std::span<const int64_t> parameters);
     void cmdSetConformanceLevel(std::span<const int64_t> parameters);

@@ -619,13 +619,15 @@ void installCursorHandlers(Terminal& t, EscapeSequenceParser& parser) {
     const std::pair<const char*, Command> moves[] = {
         {"A", cmdCursorUp},           {"B", cmdCursorDown},          {"C", cmdCursorForward},
         {"D", cmdCursorBackward},     {"E", cmdCursorNextLine},      {"F", cmdCursorPrecedingLine},
-        {"G", cmdCursorCharAbsolute}, {"H", cmdCursorPosition},      {"f", cmdHVPosition},
+        {"G", cmdCursorCharAbsolute}, {"f", cmdHVPosition},
         {"d", cmdLinePosAbsolute},    {"e", cmdVPositionRelative},   {"`", cmdCharPosAbsolute},
         {"a", cmdHPositionRelative},  {"I", cmdCursorForwardTab},    {"Z", cmdCursorBackwardTab},
         {"r", cmdSetScrollRegion},    {"u", cmdRestoreCursor},
     };
     for (const auto& [shape, command] : moves)
         parser.setCsiHandler(shape, moving(t, command));
+    // setCursor marks the rows it leaves and reaches itself.
+    parser.setCsiHandler("H", [&t](Params p, Bytes) { cmdCursorPosition(t, Args{p}); });
     parser.setCsiHandler("g", plain(t, cmdTabClear));
     parser.setCsiHandler("s", plain(t, cmdSaveCursorOrSetMargins));
 }
@@ -705,9 +707,12 @@ void Terminal::setCursor(int col, int row) {
         if (marginMode) x += b.marginLeft;
         y += b.scrollTop();
     }
-    b.setX(clampTo(x, 0, cols_));
-    b.setY(clampTo(y, 0, rows_));
-    restrictCursor(true);
+    // As restrictCursor would leave it: on the screen, and inside the region in origin mode.
+    const int onScreen = clampTo(y, 0, rows_);
+    b.setX(clampTo(x, 0, cols_ - 1));
+    b.setY(originMode ? std::clamp(onScreen, b.scrollTop(), std::max(b.scrollTop(), b.scrollBottom()))
+                      : std::min(onScreen, rows_ - 1));
+    updateRange(b.y());
 }
 
 void Terminal::cursorForward(int64_t count) {

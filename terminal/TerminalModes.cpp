@@ -2,6 +2,7 @@
 // switch between the normal and the alternate screen.
 #include <string>
 
+#include "terminal/ModeTable.h"
 #include "terminal/Terminal.h"
 #include "terminal/TerminalHandlers.h"
 
@@ -20,328 +21,41 @@ bool collectIs(Bytes collect, std::string_view expected) {
     return std::string_view(reinterpret_cast<const char*>(collect.data()), collect.size()) == expected;
 }
 
-// DECRPM status values.
-enum Status : int { notRecognised = 0, set = 1, reset = 2, permanentlySet = 3, permanentlyReset = 4 };
-
-int flag(bool value) {
-    return value ? Status::set : Status::reset;
-}
-
-int ansiModeStatus(const Terminal& t, int64_t mode) {
-    switch (mode) {
-    case 1:
-    case 5:
-    case 7:
-    case 10:
-    case 11:
-    case 13:
-    case 14:
-    case 15:
-    case 16:
-    case 17:
-    case 18:
-    case 19:
-        return permanentlyReset;
-    case 2:
-    case 3:
-        return Status::reset;
-    case 4:
-        return flag(t.insertMode);
-    case 12:
-        return Status::set;
-    case 20:
-        return flag(t.lineFeedMode);
-    default:
-        return notRecognised;
-    }
-}
-
-int decModeStatus(const Terminal& t, int64_t mode) {
-    switch (mode) {
-    case 1:
-        return flag(t.applicationCursor);
-    case 2:
-    case 8:
-    case 18:
-    case 19:
-    case 95:
-        return Status::set;
-    case 3:
-        return flag(t.buffer().cols() == 132);
-    case 4:
-        return flag(t.smoothScroll);
-    case 5:
-        return flag(t.reverseVideo());
-    case 6:
-        return flag(t.originMode);
-    case 7:
-        return flag(t.wraparound);
-    case 9:
-        return flag(t.mouseMode == MouseMode::x10);
-    case 10:
-    case 42:
-    case 44:
-    case 46:
-    case 67:
-    case 80:
-    case 1034:
-        return permanentlyReset;
-    case 12:
-        return flag(t.cursorBlink);
-    case 13:
-    case 14:
-    case 30:
-    case 41:
-    case 1001:
-        return Status::reset;
-    case 25:
-        return flag(!t.cursorHidden);
-    case 40:
-        return flag(t.allow80To132);
-    case 45:
-        return flag(t.reverseWraparound);
-    case 47:
-        return flag(t.isCurrentBufferAlternate());
-    case 66:
-        return flag(t.applicationKeypad);
-    case 69:
-        return flag(t.marginMode);
-    case 1000:
-        return flag(t.mouseMode == MouseMode::vt200);
-    case 1002:
-        return flag(t.mouseMode == MouseMode::buttonEventTracking);
-    case 1003:
-        return flag(t.mouseMode == MouseMode::anyEvent);
-    case 1004:
-        return flag(t.sendFocus);
-    case 1005:
-        return flag(t.mouseProtocol == MouseProtocolEncoding::utf8);
-    case 1006:
-        return flag(t.mouseProtocol == MouseProtocolEncoding::sgr);
-    case 1015:
-        return flag(t.mouseProtocol == MouseProtocolEncoding::urxvt);
-    case 1016:
-        return flag(t.mouseProtocol == MouseProtocolEncoding::sgrPixel);
-    case 2004:
-        return flag(t.bracketedPasteMode);
-    default:
-        return notRecognised;
-    }
-}
-
 } // namespace
 
 // ----- SM / RM ------------------------------------------------------------------------
 
 void Terminal::setMode(int64_t mode, Bytes collect) {
-    if (collect.empty()) {
-        switch (mode) {
-        case 2:
-            break;
-        case 4:
-            insertMode = normalBuffer_->insertMode = altBuffer_->insertMode = true;
-            break;
-        case 20:
-            lineFeedMode = true;
-            break;
-        default:
-            log("Info: Unhandled setMode (SM) with " + std::to_string(mode) + " and " + text(collect));
-        }
-        return;
-    }
-    if (!collectIs(collect, "?")) {
+    if (!collect.empty() && !collectIs(collect, "?")) {
         log("Info: Unhandled verbatim setMode with " + std::to_string(mode) + " and " + text(collect));
         return;
     }
-    switch (mode) {
-    case 1:
-        applicationCursor = true;
-        break;
-    case 2: {
-        // Leaving VT52 mode: every set goes back to ASCII.
-        const bool glChanged = gDesignations_[gLevel & 3] != CharSets::defaultCharset;
-        for (auto& designation : gDesignations_)
-            designation = CharSets::defaultCharset;
-        if (glChanged) charset = CharSets::defaultCharset;
-        break;
-    }
-    case 3:
-        cmdSetColumnMode(132);
-        break;
-    case 4:
-        smoothScroll = true;
-        break;
-    case 5:
-        setReverseVideo(true);
-        break;
-    case 6:
-        originMode = true;
-        break;
-    case 7:
-        wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = true;
-        break;
-    case 9:
-        mouseMode = MouseMode::x10;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 12:
-        cursorBlink = true;
-        break;
-    case 25:
-        showCursor();
-        break;
-    case 40:
-        allow80To132 = true;
-        break;
-    case 41:
-        log("Info: Unhandled DEC Private Mode Set (DECSET) with 41");
-        break;
-    case 45:
-        if (wraparound) reverseWraparound = true;
-        break;
-    case 47:
-    case 1047:
-        activateAltBuffer();
-        break;
-    case 63:
-    case 95:
-    case 1034:
-        break;
-    case 66:
-        applicationKeypad = true;
-        log("Info: Serial port requested application keypad.");
-        break;
-    case 69:
-        marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = true;
-        break;
-    case 1000:
-        mouseMode = MouseMode::vt200;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 1002:
-        mouseMode = MouseMode::buttonEventTracking;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 1003:
-        mouseMode = MouseMode::anyEvent;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 1004:
-        sendFocus = true;
-        break;
-    case 1005:
-        mouseProtocol = MouseProtocolEncoding::utf8;
-        break;
-    case 1006:
-        mouseProtocol = MouseProtocolEncoding::sgr;
-        break;
-    case 1015:
-        mouseProtocol = MouseProtocolEncoding::urxvt;
-        break;
-    case 1016:
-        mouseProtocol = MouseProtocolEncoding::sgrPixel;
-        break;
-    case 1048:
-        cmdSaveCursor();
-        break;
-    case 1049:
-        cmdSaveCursor();
-        activateAltBuffer();
-        break;
-    case 2004:
-        bracketedPasteMode = true;
-        break;
-    default:
+    const ModeKind kind = collect.empty() ? ModeKind::ansi : ModeKind::dec;
+    const ModeDeclaration* declared = findMode(kind, mode);
+    if (declared && declared->flag) this->*declared->flag = true;
+    if (declared && declared->onSet) declared->onSet(*this);
+    if (declared && (declared->flag || declared->onSet || declared->quietSet)) return;
+    if (kind == ModeKind::ansi)
+        log("Info: Unhandled setMode (SM) with " + std::to_string(mode) + " and " + text(collect));
+    else
         log("Info: Unhandled DEC Private Mode Set (DECSET) with " + std::to_string(mode));
-    }
 }
 
 void Terminal::resetMode(int64_t mode, Bytes collect) {
-    if (collect.empty()) {
-        if (mode == 4) insertMode = normalBuffer_->insertMode = altBuffer_->insertMode = false;
-        if (mode == 20) lineFeedMode = false;
-        return;
-    }
-    if (!collectIs(collect, "?")) return;
-    switch (mode) {
-    case 1:
-        applicationCursor = false;
-        break;
-    case 3:
-        cmdSetColumnMode(80);
-        break;
-    case 4:
-        smoothScroll = false;
-        break;
-    case 5:
-        setReverseVideo(false);
-        break;
-    case 6:
-        originMode = false;
-        break;
-    case 7:
-        wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = false;
-        break;
-    case 9:
-    case 1000:
-    case 1002:
-    case 1003:
-        mouseMode = MouseMode::off;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 12:
-        cursorBlink = false;
-        break;
-    case 25:
-        hideCursor();
-        break;
-    case 40:
-        allow80To132 = false;
-        break;
-    case 41:
-    case 95:
-    case 1034:
-        break;
-    case 45:
-        reverseWraparound = false;
-        break;
-    case 47:
-        activateNormalBuffer(false);
-        break;
-    case 66:
-        applicationKeypad = false;
-        log("Info: Switching back to normal keypad.");
-        break;
-    case 69:
-        marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false;
-        break;
-    case 1004:
-        sendFocus = false;
-        break;
-    case 1005:
-    case 1006:
-    case 1015:
-    case 1016:
-        // A program that drops its encoding is done with the mouse altogether.
-        mouseProtocol = MouseProtocolEncoding::x10;
-        mouseMode = MouseMode::off;
-        tdel_->mouseModeChanged(*this);
-        break;
-    case 1047:
-        activateNormalBuffer(true);
-        break;
-    case 1048:
-        cmdRestoreCursor();
-        break;
-    case 1049:
-        activateNormalBuffer(true);
-        cmdRestoreCursor();
-        break;
-    case 2004:
-        bracketedPasteMode = false;
-        break;
-    default:
-        log("Info: Unhandled DEC Private Mode Reset (DECRST) with " + std::to_string(mode));
+    if (!collect.empty() && !collectIs(collect, "?")) return;
+    const ModeKind kind = collect.empty() ? ModeKind::ansi : ModeKind::dec;
+    const ModeDeclaration* declared = findMode(kind, mode);
+    if (declared && declared->flag) this->*declared->flag = false;
+    if (declared && declared->onReset) declared->onReset(*this);
+    if (declared && (declared->flag || declared->onReset || declared->quietReset)) return;
+    // ANSI modes the terminal does not keep are reset silently.
+    if (kind == ModeKind::dec) log("Info: Unhandled DEC Private Mode Reset (DECRST) with " + std::to_string(mode));
+}
+
+void Terminal::applyModeResets(bool soft) {
+    for (const ModeDeclaration& mode : modeTable()) {
+        const ModeAfter after = soft ? mode.afterSoftReset : mode.afterReset;
+        if (mode.flag && after != ModeAfter::kept) this->*mode.flag = after == ModeAfter::on;
     }
 }
 
@@ -425,7 +139,8 @@ void Terminal::csiPHandler(Params parameters, Bytes collect) {
 
 void Terminal::cmdDecRqm(Params parameters, bool decMode) {
     const int64_t mode = parameters.empty() ? 0 : parameters[0];
-    const int status = decMode ? decModeStatus(*this, mode) : ansiModeStatus(*this, mode);
+    const ModeDeclaration* declared = findMode(decMode ? ModeKind::dec : ModeKind::ansi, mode);
+    const int status = declared ? declared->status(*this) : ModeStatus::notRecognised;
     std::string reply(cc.csi());
     if (decMode) reply += '?';
     reply += std::to_string(mode) + ";" + std::to_string(status) + "$y";
@@ -433,15 +148,9 @@ void Terminal::cmdDecRqm(Params parameters, bool decMode) {
 }
 
 void Terminal::cmdSoftReset() {
+    applyModeResets(true);
     cursorHidden = false;
-    originMode = false;
-    insertMode = normalBuffer_->insertMode = altBuffer_->insertMode = false;
-    wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = true;
-    marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false;
-    reverseWraparound = false;
     characterProtection = false;
-    applicationKeypad = false;
-    applicationCursor = false;
     buffer_->setScrollTop(0);
     buffer_->setScrollBottom(rows_ - 1);
     buffer_->softReset();

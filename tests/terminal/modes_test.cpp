@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "terminal/ModeTable.h"
+
 #include "reports_host.h"
 
 namespace tarvik {
@@ -25,29 +29,88 @@ struct ModesTest : ::testing::Test {
     std::string decStatus(int mode) { return query("\x1b[?" + std::to_string(mode) + "$p"); }
 };
 
-// Whatever a mode stores must read back through DECRQM as what was set.
-TEST_F(ModesTest, ModesRoundTripThroughTheReport) {
-    for (int mode :
-         {1, 4, 6, 45, 7, 9, 12, 25, 40, 47, 66, 69, 1000, 1002, 1003, 1004, 1005, 1006, 1015, 1016, 2004}) {
-        const std::string m = std::to_string(mode);
-        t.feed("\x1b[?" + m + "h");
-        EXPECT_EQ(decStatus(mode), "\x1b[?" + m + ";1$y");
-        t.feed("\x1b[?" + m + "l");
-        EXPECT_EQ(decStatus(mode), "\x1b[?" + m + ";2$y");
-    }
-    for (int mode : {4, 20}) {
-        const std::string m = std::to_string(mode);
-        EXPECT_EQ(query("\x1b[" + m + "h\x1b[" + m + "$p"), "\x1b[" + m + ";1$y");
-        EXPECT_EQ(query("\x1b[" + m + "l\x1b[" + m + "$p"), "\x1b[" + m + ";2$y");
-    }
-    // The switch modes with save and clear have no state of their own to report.
-    EXPECT_EQ(query("\x1b[?1049h\x1b[?1049$p"), "\x1b[?1049;0$y");
+std::string modeSequence(const ModeDeclaration& mode, char final) {
+    return std::string("\x1b[") + (mode.kind == ModeKind::dec ? "?" : "") + std::to_string(mode.number) + final;
 }
 
+std::string modeReport(const ModeDeclaration& mode, int status) {
+    return std::string("\x1b[") + (mode.kind == ModeKind::dec ? "?" : "") + std::to_string(mode.number) + ";" +
+           std::to_string(status) + "$y";
+}
+
+std::string modeName(const ModeDeclaration& mode) {
+    return (mode.kind == ModeKind::dec ? "DEC " : "ANSI ") + std::to_string(mode.number);
+}
+
+// Whatever a mode stores reads back through DECRQM as what was set; a mode without state
+// answers the same whatever is done to it.
+TEST(ModeTableTest, EveryDeclaredModeReadsBackThroughTheReport) {
+    for (const ModeDeclaration& mode : modeTable()) {
+        SCOPED_TRACE(modeName(mode));
+        ReportsHost host;
+        Terminal t{host, termtest::sized(20, 6)};
+        const bool stateful = mode.flag || mode.isSet;
+        t.feed(modeSequence(mode, 'h'));
+        host.take();
+        t.feed(modeSequence(mode, '$') + "p");
+        EXPECT_EQ(host.take(), modeReport(mode, stateful ? ModeStatus::set : mode.fixedStatus));
+        t.feed(modeSequence(mode, 'l'));
+        host.take();
+        t.feed(modeSequence(mode, '$') + "p");
+        EXPECT_EQ(host.take(), modeReport(mode, stateful ? ModeStatus::reset : mode.fixedStatus));
+    }
+}
+
+TEST(ModeTableTest, EachModeIsDeclaredOnceAndUnknownOnesReportZero) {
+    std::set<std::pair<ModeKind, int>> seen;
+    for (const ModeDeclaration& mode : modeTable())
+        EXPECT_TRUE(seen.insert({mode.kind, mode.number}).second) << modeName(mode);
+    ReportsHost host;
+    Terminal t{host, termtest::sized(20, 6)};
+    t.feed("\x1b[?9999$p\x1b[21$p\x1b[0$p");
+    EXPECT_EQ(host.take(), "\x1b[?9999;0$y\x1b[21;0$y\x1b[0;0$y");
+}
+
+// Full reset (ESC c) and soft reset (DECSTR) leave every flag as its declaration says and
+// keep the ones they do not touch.
+TEST(ModeTableTest, ResetsLeaveEveryFlagAsDeclared) {
+    struct Reset {
+        const char* sequence;
+        ModeAfter ModeDeclaration::*after;
+    };
+    for (const Reset reset : {Reset{"\x1b" "c", &ModeDeclaration::afterReset},
+                              Reset{"\x1b[!p", &ModeDeclaration::afterSoftReset}}) {
+        for (const ModeDeclaration& mode : modeTable()) {
+            if (!mode.flag) continue;
+            for (const bool before : {false, true}) {
+                SCOPED_TRACE(modeName(mode) + " after " + (reset.sequence + 1) + (before ? " set" : " reset"));
+                ReportsHost host;
+                Terminal t{host, termtest::sized(20, 6)};
+                t.feed(modeSequence(mode, before ? 'h' : 'l'));
+                t.feed(reset.sequence);
+                host.take();
+                t.feed(modeSequence(mode, '$') + "p");
+                const ModeAfter after = mode.*reset.after;
+                const bool expected = after == ModeAfter::kept ? before : after == ModeAfter::on;
+                EXPECT_EQ(host.take(), modeReport(mode, expected ? ModeStatus::set : ModeStatus::reset));
+            }
+        }
+    }
+}
+
+// The editing modes are the terminal's; both screens print by them, however they change.
 TEST_F(ModesTest, FlagsReachBothScreens) {
     t.feed("\x1b[4h\x1b[?69h\x1b[?7l");
     for (Buffer* b : {&t.normalBuffer(), &t.altBuffer()})
-        EXPECT_TRUE(b->insertMode && b->marginMode && !b->wraparound);
+        EXPECT_TRUE(b->modes().insertMode && b->modes().marginMode && !b->modes().wraparound);
+    t.feed("\x1b[4l\x1b[?69l\x1b[?7h\x1b[?1049h");
+    t.insertMode = true; // written directly, as a host may
+    t.feed("bc\x1b[Ha");
+    EXPECT_EQ(screenRow(t, 0), "abc");
+    t.insertMode = false;
+    t.feed("\x1b[?7l\x1b" "7\x1b[?7h\x1b" "8\x1b[H0123456789012345678901"); // restored off: no wrap
+    EXPECT_EQ(screenRow(t, 0), "01234567890123456781");
+    EXPECT_EQ(screenRow(t, 1), "");
     // A private marker other than '?' names no mode.
     t.feed("\x1b[>1h");
     EXPECT_FALSE(t.applicationCursor);
@@ -149,7 +212,7 @@ TEST_F(ModesTest, SoftResetKeepsScreenAndCursorButResetsModes) {
     EXPECT_EQ(t.getCursorLocation(), std::make_pair(6, 2));
     EXPECT_FALSE(t.originMode || t.insertMode || t.applicationCursor || t.applicationKeypad ||
                  t.cursorHidden);
-    EXPECT_TRUE(t.wraparound && t.normalBuffer().wraparound && t.altBuffer().wraparound);
+    EXPECT_TRUE(t.wraparound && t.normalBuffer().modes().wraparound && t.altBuffer().modes().wraparound);
     EXPECT_EQ(t.buffer().scrollBottom(), 5);
     EXPECT_EQ(t.curAttr, CharData::defaultAttr);
     EXPECT_EQ(host.paletteResets, 1);

@@ -130,3 +130,38 @@ TEST(PrintPath, GraphemeTableCopiesWithoutAllocating) {
 
 } // namespace
 } // namespace tarvik
+
+namespace tarvik {
+namespace {
+
+// A character printed on its own takes a short cut; wherever the cut does not apply
+// (pending wrap, margins, insert mode, another character set) it must land exactly as it
+// does inside a longer run. Fed byte by byte, every character arrives alone.
+TEST(PrintPath, ALoneCharacterLandsAsInARun) {
+    const char* const setups[] = {
+        "",
+        "\x1b[4h\x1b[1;3H",                        // insert mode pushes cells right
+        "\x1b[?69h\x1b[3;6s\x1b[1;5H",             // right margin: wraps at column 6
+        "\x1b[?7l",                                 // no wraparound: the last column is overwritten
+        "\x1b(0",                                   // DEC special graphics
+        "\x1b[1\"q\x1b]8;;http://x\x1b\\\x1b[31m", // protected, linked, coloured
+        "\x1b[2;3r\x1b[3;9H",                       // wraps inside a region, scrolling it
+    };
+    const std::string text = "abcdefghijklmnopq";
+    for (const char* setup : setups) {
+        RecordingDelegate wholeHost, aloneHost;
+        Terminal whole(wholeHost, smallScreen()), alone(aloneHost, smallScreen());
+        whole.feed(std::string(setup) + text);
+        alone.feed(setup);
+        for (char c : text)
+            alone.feed(std::string(1, c));
+        SCOPED_TRACE(testing::PrintToString(std::string(setup)));
+        EXPECT_EQ(alone.getCursorLocation(), whole.getCursorLocation());
+        for (int row = 0; row < whole.rows(); ++row)
+            for (int col = 0; col < whole.cols(); ++col)
+                EXPECT_EQ(*alone.getCharData(col, row), *whole.getCharData(col, row)) << col << "," << row;
+    }
+}
+
+} // namespace
+} // namespace tarvik

@@ -23,13 +23,14 @@ std::vector<int> stopsOf(const Buffer& buffer) {
 struct Screen {
     explicit Screen(int cols, int rows = 3) : buffer(cols, rows, 8, 100) {
         buffer.fillViewportRows();
-        buffer.wraparound = true;
+        buffer.useModes(modes);
     }
     void type(std::u32string_view text) {
         for (char32_t c : text)
             buffer.insertCharacter(cell(c));
     }
     std::string row(int y) { return cellsOf(buffer.lines()[buffer.yBase() + y]); }
+    EditingModes modes; // wraparound on
     Buffer buffer;
 };
 
@@ -105,7 +106,7 @@ TEST(BufferTest, WrapIsPendingUntilTheNextCharacter) {
 
 TEST(BufferTest, WithoutWraparoundTheLastColumnIsOverwritten) {
     Screen screen(10);
-    screen.buffer.wraparound = false;
+    screen.modes.wraparound = false;
     screen.type(U"0123456789abc");
     EXPECT_EQ(screen.row(0), "012345678c");
     EXPECT_EQ(screen.row(1), "..........");
@@ -114,7 +115,7 @@ TEST(BufferTest, WithoutWraparoundTheLastColumnIsOverwritten) {
 
 TEST(BufferTest, WideCharacterAtTheLastColumn) {
     Screen dropped(10);
-    dropped.buffer.wraparound = false;
+    dropped.modes.wraparound = false;
     dropped.type(U"012345678");
     dropped.buffer.insertCharacter(cell(U'\u4E2D', 2));
     EXPECT_EQ(dropped.row(0), "012345678.");
@@ -134,7 +135,7 @@ TEST(BufferTest, InsertModeShiftsCellsRight) {
     Screen screen(10);
     screen.type(U"abcdef");
     screen.buffer.setX(1);
-    screen.buffer.insertMode = true;
+    screen.modes.insertMode = true;
     screen.type(U"X");
     EXPECT_EQ(screen.row(0), "aXbcdef...");
 
@@ -143,7 +144,7 @@ TEST(BufferTest, InsertModeShiftsCellsRight) {
     edge.type(U"abcdefgh");
     edge.buffer.insertCharacter(cell(U'\u4E2D', 2));
     edge.buffer.setX(0);
-    edge.buffer.insertMode = true;
+    edge.modes.insertMode = true;
     edge.type(U"X");
     EXPECT_EQ(edge.row(0), "Xabcdefgh.");
     EXPECT_EQ(edge.buffer.lines()[0][9].width(), 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -174,6 +175,32 @@ TEST(LineRingTest, RotateMovesRowsWithinARange) {
     EXPECT_EQ(namesOf(ring), "ABCDE");
     ring.rotate(0, 99, 7); // clipped to the list, amount taken modulo its length
     EXPECT_EQ(namesOf(ring), "CDEAB");
+}
+
+// Rotation must agree with std::rotate for every range and amount, also where the range
+// runs across the end of the slot table (the ring's start index is not 0).
+TEST(LineRingTest, RotateAgreesWithTheStandardRotateAcrossTheWrap) {
+    for (int pushedBeyond = 0; pushedBeyond < 6; ++pushedBeyond) {
+        for (int first = 0; first < 6; ++first) {
+            for (int last = first + 1; last < 6; ++last) {
+                for (int amount : {1, -1, 2, -2, 4}) {
+                    CircularBufferLineList ring = ringOf(6, U"ABCDEF");
+                    std::string model = "ABCDEF";
+                    for (int i = 0; i < pushedBeyond; ++i) {
+                        const char name = static_cast<char>('G' + i);
+                        ring.push(lineOf(std::u32string(1, static_cast<char32_t>(name)), 4));
+                        model = model.substr(1) + name;
+                    }
+                    const int length = last - first + 1;
+                    const int left = ((amount % length) + length) % length;
+                    std::rotate(model.begin() + first, model.begin() + first + left, model.begin() + last + 1);
+                    ring.rotate(first, last, amount);
+                    EXPECT_EQ(namesOf(ring), model)
+                        << "beyond " << pushedBeyond << " rotate(" << first << ", " << last << ", " << amount << ")";
+                }
+            }
+        }
+    }
 }
 
 TEST(LineRingTest, HugeCapacityGrowsStorageOnDemand) {
