@@ -14,6 +14,12 @@ namespace tarvik {
 
 namespace {
 
+// An opaque colour through the 8-bit value the raster engine rounds it to anyway: a QColor
+// built from a QRgb is cheap, and solid fills and glyph pens convert one per run.
+QColor opaque(const Color& color) {
+    return QColor(QRgba64::fromRgba64(color.red, color.green, color.blue, 0xffff).toArgb32());
+}
+
 std::uint64_t batchKey(int font, const Color& color) {
     return (static_cast<std::uint64_t>(font) << 48) | (static_cast<std::uint64_t>(color.red) << 32) |
            (static_cast<std::uint64_t>(color.green) << 16) | color.blue;
@@ -64,7 +70,7 @@ FramePainter::Batch* FramePainter::batchFor(std::uint64_t key, int font, const C
         if (usedSlots_.size() == batches_.size()) batches_.emplace_back();
         Batch& batch = batches_[usedSlots_.size()];
         batch.font = font;
-        batch.color = toQColor(color);
+        batch.color = opaque(color);
         keys_[slot] = key;
         slots_[slot] = static_cast<int>(usedSlots_.size());
         usedSlots_.push_back(slot);
@@ -106,6 +112,10 @@ void FramePainter::paintRows(QPainter& painter, const Frame& frame, int firstRow
             applyRenderMode(painter, row.renderMode, y, ch, std::max(style.viewWidth, gridWidth));
         }
         paintBackgrounds(painter, frame, row, y, style);
+        // The glyphs gathered for the row above go down now, over both rows' backgrounds
+        // (so a glyph reaching into this row stays visible) and while their pixels are
+        // still in the processor's cache.
+        flush(painter);
         collectText(painter, frame, row, y);
         paintDecorations(painter, frame, row, y);
         if (transformed) {
@@ -121,8 +131,17 @@ void FramePainter::paintRows(QPainter& painter, const Frame& frame, int firstRow
 void FramePainter::paintBackgrounds(QPainter& painter, const Frame& frame, const FrameRow& row, double y,
                                     const PaintStyle& style) {
     const double cw = frame.cell.width, ch = frame.cell.height;
-    for (const FrameRun& run : row.runs)
-        painter.fillRect(QRectF(run.firstCol * cw, y, run.colCount * cw, ch), toQColor(run.style.background));
+    // Neighbouring runs often differ only in their text style: one fill per colour span.
+    const auto& runs = row.runs;
+    for (std::size_t i = 0; i < runs.size();) {
+        const Color& background = runs[i].style.background;
+        std::size_t j = i + 1;
+        while (j < runs.size() && runs[j].style.background == background)
+            ++j;
+        const int firstCol = runs[i].firstCol, endCol = runs[j - 1].firstCol + runs[j - 1].colCount;
+        painter.fillRect(QRectF(firstCol * cw, y, (endCol - firstCol) * cw, ch), opaque(background));
+        i = j;
+    }
     if (!row.selection.empty()) {
         const int end = std::min(row.selection.endCol, frame.cols);
         painter.fillRect(QRectF(row.selection.startCol * cw, y, (end - row.selection.startCol) * cw, ch),
