@@ -47,14 +47,25 @@ std::string denseScreen() {
     return text + "\x1b[0m";
 }
 
-void BM_PaintDenseScreen(benchmark::State& state) {
+// What a flood of output leaves on screen: lines of mostly plain text.
+std::string textScreen() {
+    std::string text = "\x1b[H";
+    for (int r = 0; r < rows; ++r) {
+        text += "line " + std::to_string(r) + ": the quick brown fox jumps over the lazy dog \x1b[32mok\x1b[0m " +
+                std::string(static_cast<std::size_t>(20 + r % 60), static_cast<char>('a' + r % 26));
+        if (r + 1 < rows) text += "\r\n";
+    }
+    return text;
+}
+
+void paintScreen(benchmark::State& state, const std::string& screen) {
     NullHost host;
     TerminalOptions options;
     options.cols = cols;
     options.rows = rows;
     TerminalView view(host, options);
     view.resizeToGrid(cols, rows);
-    view.feed(denseScreen());
+    view.feed(screen);
     GlyphCache glyphs(view.terminalFont());
     FramePainter painter(glyphs);
     const CellMetrics cell = view.cellMetrics();
@@ -74,7 +85,12 @@ void BM_PaintDenseScreen(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * cols * rows);
     state.SetLabel(build ? "frame build + paint" : "paint");
 }
+
+void BM_PaintDenseScreen(benchmark::State& state) { paintScreen(state, denseScreen()); }
 BENCHMARK(BM_PaintDenseScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+void BM_PaintTextScreen(benchmark::State& state) { paintScreen(state, textScreen()); }
+BENCHMARK(BM_PaintTextScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 constexpr std::int64_t catBytes = 100LL * 1000 * 1000;
 
