@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QUrl>
 #include <QFocusEvent>
 #include <QFontMetricsF>
@@ -214,6 +215,8 @@ bool TerminalView::event(QEvent* event) {
 bool TerminalView::focusNextPrevChild(bool) { return false; } // Tab belongs to the program
 
 void TerminalView::paintEvent(QPaintEvent* event) {
+    QElapsedTimer cost;
+    cost.start();
     QPainter painter(this);
     const QRect area = event->rect();
     const CellMetrics cell = core_->cellMetrics();
@@ -228,6 +231,8 @@ void TerminalView::paintEvent(QPaintEvent* event) {
     painter_.paintCaret(painter, frame, style);
     painter_.paintPreedit(painter, frame, preedit_);
     paintedCaret_ = caretRect();
+    painter.end();
+    core_->scheduler().frameCost(std::chrono::nanoseconds(cost.nsecsElapsed()));
 }
 
 void TerminalView::resizeEvent(QResizeEvent*) {
