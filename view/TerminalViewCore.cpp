@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "view/CellContent.h"
+#include "view/FrameScroll.h"
 #include "view/ImagePlacement.h"
 #include "view/PasteFraming.h"
 
@@ -124,9 +125,33 @@ std::optional<PixelRect> TerminalViewCore::updateDisplay() {
     if (!rows) return std::nullopt;
     const PixelRect rect =
         dirtyRectangle(*rows, terminal_->rows(), cell_, surface_->viewWidth(), surface_->viewHeight());
-    surface_->setNeedsDisplay(rect);
+    if (!moveRows(*rows)) surface_->setNeedsDisplay(rect);
     if (options.notifyUpdateChanges) host_->rangeChanged(*this, rows->start, rows->end);
     return rect;
+}
+
+bool TerminalViewCore::moveRows(DirtyRows rows) {
+    if (rows.end <= rows.start || !surface_->canMovePixels() || frame_.rowCount != terminal_->rows() ||
+        frame_.cols != terminal_->cols())
+        return false;
+    FrameBuilder::build(next_, *terminal_, selection_.get(), rows.start, rows.end, frameOptions());
+    const int shift = detectRowShift(frame_, next_, rows.start, rows.end);
+    if (shift == 0) return false;
+    const double ch = cell_.height;
+    surface_->movePixels(PixelRect{0, rows.start * ch, surface_->viewWidth(), (rows.end - rows.start + 1) * ch},
+                         -shift * ch);
+    for (int r = rows.start; r <= rows.end; ++r) {
+        const int from = r + shift;
+        const auto index = static_cast<std::size_t>(r);
+        const bool moved = from >= rows.start && from <= rows.end &&
+                           sameRowContent(next_.rows[index], frame_.rows[static_cast<std::size_t>(from)]);
+        if (!moved) surface_->setNeedsDisplay(dirtyRectangle(DirtyRows{r, r}, terminal_->rows(), cell_,
+                                                             surface_->viewWidth(), surface_->viewHeight()));
+    }
+    // The frame now describes the screen as it is about to be shown.
+    for (int r = rows.start; r <= rows.end; ++r)
+        std::swap(frame_.rows[static_cast<std::size_t>(r)], next_.rows[static_cast<std::size_t>(r)]);
+    return true;
 }
 
 FrameOptions TerminalViewCore::frameOptions() const {
@@ -140,6 +165,10 @@ FrameOptions TerminalViewCore::frameOptions() const {
 const Frame& TerminalViewCore::buildFrame(int firstRow, int lastRow) {
     FrameBuilder::build(frame_, *terminal_, selection_.get(), firstRow, lastRow, frameOptions());
     return frame_;
+}
+
+void TerminalViewCore::buildFrame(Frame& into, int firstRow, int lastRow) const {
+    FrameBuilder::build(into, *terminal_, selection_.get(), firstRow, lastRow, frameOptions());
 }
 
 std::optional<Hyperlink> TerminalViewCore::linkAt(Position viewportCell) const {

@@ -1,10 +1,7 @@
-// Frames written straight into pixels against the same frames drawn through the painter,
-// and the widget's own painting landing in its place in the window.
+// Frames written straight into pixels against the same frames drawn through the painter.
 #include <gtest/gtest.h>
 
 #include <QPainter>
-#include <QScreen>
-#include <QTest>
 
 #include <cmath>
 #include <cstdlib>
@@ -15,14 +12,6 @@
 
 namespace tarvik::qttest {
 namespace {
-
-bool near(QRgb a, QRgb b, int tolerance = 2) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
-
-#define EXPECT_COLOR(actual, expected) \
-    EXPECT_TRUE(near(actual, expected)) << QString::asprintf("#%06x vs #%06x", actual, expected).toStdString()
 
 // The largest difference of any channel of any pixel, and where it is.
 struct Difference {
@@ -113,50 +102,6 @@ TEST(PixelTarget, OnlyPlainImagePaintersQualify) {
     QImage indexed(10, 10, QImage::Format_RGB16);
     QPainter p(&indexed);
     EXPECT_FALSE(PixelTarget::of(p)) << "16-bit image";
-}
-
-// A view inside a window, away from its corner: what it paints lands at its own cells,
-// and a repaint of one row writes nothing outside that row.
-TEST(PixelTarget, WidgetPaintsInPlaceAndWithinItsUpdate) {
-    QWidget window;
-    window.setAutoFillBackground(true);
-    QPalette marker = window.palette();
-    marker.setColor(QPalette::Window, QColor(255, 0, 255));
-    window.setPalette(marker);
-    RecordingHost host;
-    TerminalOptions options;
-    options.cols = 20;
-    options.rows = 5;
-    TerminalView view(host, options, &window);
-    view.resizeToGrid(20, 5);
-    const QPoint origin(37, 23);
-    view.move(origin);
-    window.resize(view.width() + 80, view.height() + 60);
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const CellMetrics cell = view.cellMetrics();
-    const auto shot = [&] { return window.screen()->grabWindow(window.winId()).toImage(); };
-    const auto at = [&](const QImage& image, double col, double row) {
-        return image.pixel(origin.x() + static_cast<int>(col * cell.width),
-                           origin.y() + static_cast<int>(row * cell.height)) & 0xffffff;
-    };
-
-    view.feed("\x1b[2;3H\x1b[41m  \x1b[0m\x1b[4;1H\x1b[42m \x1b[0m");
-    view.repaint();
-    QImage image = shot();
-    ASSERT_FALSE(image.isNull());
-    EXPECT_COLOR(at(image, 3.5, 1.5), rgbOf(Color::defaultInstalledColors[1]));
-    EXPECT_COLOR(at(image, 0.5, 3.5), rgbOf(Color::defaultInstalledColors[2]));
-    EXPECT_COLOR(at(image, 0.5, 0.5), rgbOf(Color::defaultBackground));
-    EXPECT_COLOR(image.pixel(origin.x() - 3, origin.y() + 5) & 0xffffff, qRgb(255, 0, 255));
-    EXPECT_COLOR(image.pixel(origin.x() + 5, origin.y() - 3) & 0xffffff, qRgb(255, 0, 255));
-
-    // Both rows change, only row 1 is repainted: row 3 keeps what it showed.
-    view.feed("\x1b[2;3H\x1b[44m  \x1b[4;1H\x1b[44m \x1b[0m");
-    view.repaint(QRectF(0, cell.height, 20 * cell.width, cell.height).toAlignedRect());
-    image = shot();
-    EXPECT_COLOR(at(image, 3.5, 1.5), rgbOf(Color::defaultInstalledColors[4]));
-    EXPECT_COLOR(at(image, 0.5, 3.5), rgbOf(Color::defaultInstalledColors[2]));
 }
 
 } // namespace
