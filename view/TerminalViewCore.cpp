@@ -125,13 +125,19 @@ std::optional<PixelRect> TerminalViewCore::updateDisplay() {
     if (!rows) return std::nullopt;
     const PixelRect rect =
         dirtyRectangle(*rows, terminal_->rows(), cell_, surface_->viewWidth(), surface_->viewHeight());
-    if (!moveRows(*rows)) surface_->setNeedsDisplay(rect);
+    const bool moved = moveRows(*rows);
+    scrollsSinceUpdate_ = 0;
+    if (!moved) surface_->setNeedsDisplay(rect);
     if (options.notifyUpdateChanges) host_->rangeChanged(*this, rows->start, rows->end);
     return rect;
 }
 
 bool TerminalViewCore::moveRows(DirtyRows rows) {
-    if (rows.end <= rows.start || !surface_->canMovePixels() || frame_.rowCount != terminal_->rows() ||
+    // Only output that scrolled a few rows can have left most rows in place: a flood that
+    // scrolled the screen away is not worth comparing.
+    const int count = rows.end - rows.start + 1;
+    if (scrollsSinceUpdate_ == 0 || scrollsSinceUpdate_ > count / 2) return false;
+    if (count < 2 || !surface_->canMovePixels() || frame_.rowCount != terminal_->rows() ||
         frame_.cols != terminal_->cols())
         return false;
     FrameBuilder::build(next_, *terminal_, selection_.get(), rows.start, rows.end, frameOptions());
@@ -203,6 +209,7 @@ void TerminalViewCore::send(Terminal&, std::span<const std::uint8_t> data) {
 }
 
 void TerminalViewCore::scrolled(Terminal&, int) {
+    ++scrollsSinceUpdate_;
     scroller_.updateScroller();
     host_->scrolled(*this, scroller_.scrollPosition());
 }

@@ -157,6 +157,7 @@ class TerminalViewCore : public TerminalDelegate {
     DisplayScheduler scheduler_;
     Frame frame_;
     Frame next_; // rows being compared with what frame_ shows
+    int scrollsSinceUpdate_ = 0;
     std::unique_ptr<Terminal> terminal_;
     std::unique_ptr<SelectionService> selection_;
 };

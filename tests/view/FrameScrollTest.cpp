@@ -89,6 +89,14 @@ TEST(FrameScrollTest, ScrolledOutputMovesPixelsAndRepaintsOnlyTheNewRow) {
     EXPECT_EQ(rowText(f.view->frame().rows[0]), "r1");
     EXPECT_EQ(rowText(f.view->frame().rows[5]), "new");
 
+    // Output that scrolled most of the screen away is painted again, not compared.
+    f.view->buildFrame(0, rows - 1);
+    f.surface.rects.clear();
+    f.feed("\r\n1\r\n2\r\n3\r\n4");
+    f.view->updateDisplay();
+    EXPECT_EQ(f.surface.moves.size(), 1u);
+    ASSERT_EQ(f.surface.rects.size(), 1u);
+
     // A surface that cannot move its pixels repaints every changed row.
     f.surface.pixelsMovable = false;
     f.surface.rects.clear();
