@@ -72,10 +72,19 @@ CoverageCache::Tile CoverageCache::render(int font, std::uint32_t index, double 
     tile.image = image.copy(used);
     if (!tile.colored) tile.image = tile.image.convertToFormat(QImage::Format_Alpha8);
     tile.offset = QPoint(left + used.left(), top + used.top());
-    tile.bits = tile.image.constBits();
-    tile.stride = tile.image.bytesPerLine();
-    tile.width = tile.image.width();
-    tile.height = tile.image.height();
+    const int width = tile.image.width(), height = tile.image.height();
+    tile.lineSpans.assign(2 * static_cast<std::size_t>(height), 0);
+    for (int y = 0; y < height && !tile.colored; ++y) {
+        const uchar* line = tile.image.constScanLine(y);
+        int first = 0, end = width;
+        while (first < end && line[first] == 0)
+            ++first;
+        while (end > first && line[end - 1] == 0)
+            --end;
+        tile.lineSpans[2 * static_cast<std::size_t>(y)] = static_cast<std::uint16_t>(first);
+        tile.lineSpans[2 * static_cast<std::size_t>(y) + 1] = static_cast<std::uint16_t>(end);
+    }
+    tile.pixels = {tile.image.constBits(), tile.image.bytesPerLine(), width, height, tile.lineSpans.data()};
     return tile;
 }
 

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
+
+#include "view/qt/PixelTarget.h"
 
 namespace tarvik {
 
@@ -23,14 +26,12 @@ class CoverageCache {
         QImage image;
         QPoint offset; // of the top-left pixel from the pen position's whole device pixel
         bool colored = false;
-        // The image's geometry, read once (QImage's accessors are calls).
-        const uchar* bits = nullptr;
-        qsizetype stride = 0;
-        int width = 0;
-        int height = 0;
+        // The image's pixels and geometry, read once (QImage's accessors are calls).
+        PixelTarget::Coverage pixels;
+        std::vector<std::uint16_t> lineSpans;
     };
 
-    explicit CoverageCache(const GlyphCache& glyphs) : glyphs_(glyphs) {}
+    explicit CoverageCache(const GlyphCache& glyphs) : glyphs_(glyphs) { tiles_.reserve(1024); }
 
     // Empties the cache (after a font change, or a change of device pixel ratio).
     void clear() { tiles_.clear(); }

@@ -209,7 +209,7 @@ void FramePainter::addGlyphs(QPainter& painter, const FrameRow& row, const Frame
         for (const GlyphCache::Glyph& glyph : glyphs_.lookup(row.cellText(col), run.style.font, cell.width)) {
             const QPointF pen = target_->toDevice(QPointF(x + glyph.offset.x(), baseline + glyph.offset.y()));
             const CoverageCache::Tile& tile = tiles_.lookup(glyph.font, glyph.index, pen, target_->scale());
-            if (!tile.bits) continue;
+            if (!tile.pixels.bits) continue;
             pendingTiles_.push_back(PendingTile{&tile, static_cast<int>(std::floor(pen.x())) + tile.offset.x(),
                                                 static_cast<int>(std::floor(pen.y())) + tile.offset.y(), color});
         }
@@ -236,10 +236,11 @@ void FramePainter::flush(QPainter& painter) {
     if (target_)
         for (const PendingTile& pending : pendingTiles_) {
             const CoverageCache::Tile& tile = *pending.tile;
+            const PixelTarget::Coverage& p = tile.pixels;
             if (tile.colored)
-                target_->blendPixels(tile.bits, tile.stride, tile.width, tile.height, pending.x, pending.y);
+                target_->blendPixels(p.bits, p.stride, p.width, p.height, pending.x, pending.y);
             else
-                target_->blend(tile.bits, tile.stride, tile.width, tile.height, pending.x, pending.y, pending.color);
+                target_->blend(p, pending.x, pending.y, pending.color);
         }
     pendingTiles_.clear();
     for (const std::size_t slot : usedSlots_) {

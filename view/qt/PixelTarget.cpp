@@ -106,12 +106,13 @@ void PixelTarget::blendPixels(const uchar* pixels, qsizetype stride, int width, 
     }
 }
 
-void PixelTarget::blend(const uchar* coverage, qsizetype stride, int width, int height, int x, int y, QRgb color) {
-    const int x1 = std::max(x, bounds_.left()), x2 = std::min(x + width, bounds_.right() + 1);
-    const int y1 = std::max(y, bounds_.top()), y2 = std::min(y + height, bounds_.bottom() + 1);
+void PixelTarget::blend(const Coverage& coverage, int x, int y, QRgb color) {
+    const int y1 = std::max(y, bounds_.top()), y2 = std::min(y + coverage.height, bounds_.bottom() + 1);
     color |= 0xff000000u;
     for (int row = y1; row < y2; ++row) {
-        const uchar* mask = coverage + (row - y) * stride + (x1 - x);
+        const std::uint16_t* span = coverage.lineSpans + 2 * (row - y);
+        const int x1 = std::max(x + span[0], bounds_.left()), x2 = std::min(x + span[1], bounds_.right() + 1);
+        const uchar* mask = coverage.bits + (row - y) * coverage.stride + (x1 - x);
         auto* line = reinterpret_cast<QRgb*>(bits_ + row * stride_);
         for (int col = x1; col < x2; ++col, ++mask) {
             const unsigned a = *mask;

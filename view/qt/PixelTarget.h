@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QRgb>
 
+#include <cstdint>
 #include <optional>
 #include <span>
 
@@ -45,9 +46,18 @@ class PixelTarget {
     // Fills the band from `top` to `bottom` with spans of colour side by side from `left`:
     // the band's first line is drawn and then copied to the others.
     void fillBand(double left, double top, double bottom, std::span<const Span> spans);
-    // Blends 8-bit coverage (`stride` bytes per line) with its top-left pixel at device
-    // pixel (x, y) in an opaque colour.
-    void blend(const uchar* coverage, qsizetype stride, int width, int height, int x, int y, QRgb color);
+    // 8-bit coverage, `stride` bytes per line; per line, the first covered column and one
+    // past the last (so the blend skips the empty ends of a glyph's lines).
+    struct Coverage {
+        const uchar* bits = nullptr;
+        qsizetype stride = 0;
+        int width = 0;
+        int height = 0;
+        const std::uint16_t* lineSpans = nullptr; // 2 per line
+    };
+
+    // Blends coverage with its top-left pixel at device pixel (x, y) in an opaque colour.
+    void blend(const Coverage& coverage, int x, int y, QRgb color);
     // Draws premultiplied pixels over the target, top-left pixel at (x, y).
     void blendPixels(const uchar* pixels, qsizetype stride, int width, int height, int x, int y);
 
