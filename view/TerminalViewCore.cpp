@@ -141,6 +141,9 @@ bool TerminalViewCore::moveRows(DirtyRows rows) {
         frame_.cols != terminal_->cols())
         return false;
     FrameBuilder::build(next_, *terminal_, selection_.get(), rows.start, rows.end, frameOptions());
+    // New default colours also repaint the margins beside the rows.
+    if (next_.defaultBackground != frame_.defaultBackground || next_.defaultForeground != frame_.defaultForeground)
+        return false;
     const int shift = detectRowShift(frame_, next_, rows.start, rows.end);
     if (shift == 0) return false;
     const double ch = cell_.height;
