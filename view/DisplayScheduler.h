@@ -27,7 +27,7 @@ class DisplayScheduler {
   public:
     static constexpr std::chrono::nanoseconds delay{16'670'000};
     // Painting may take at most one part in this many of the time between two updates.
-    static constexpr int costShare = 8;
+    static constexpr int costShare = 12;
     // However expensive the frames, the screen still shows at least this often.
     static constexpr std::chrono::nanoseconds longestDelay{50'000'000};
 

@@ -330,9 +330,9 @@ TEST(DisplaySchedulerTest, ExpensiveFramesSpaceTheUpdates) {
     const Case cases[] = {
         {nanoseconds(0), DisplayScheduler::delay},      // nothing painted yet
         {milliseconds(1), DisplayScheduler::delay},     // an echoed key
-        {milliseconds(5), milliseconds(35)},            // painting keeps to 1/8 of the time
+        {milliseconds(3), milliseconds(33)},            // painting keeps to 1/12 of the time
         {milliseconds(20), milliseconds(50)},           // but the screen still shows 20 times a second
-        {milliseconds(2), DisplayScheduler::delay},     // cheap again: back to the usual delay
+        {milliseconds(1), DisplayScheduler::delay},     // cheap again: back to the usual delay
     };
     viewtest::FakeTimer timer;
     int updates = 0;
