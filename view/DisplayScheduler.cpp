@@ -1,11 +1,19 @@
 #include "view/DisplayScheduler.h"
 
+#include <algorithm>
+
 namespace tarvik {
+
+std::chrono::nanoseconds DisplayScheduler::nextDelay() const {
+    // A frame costing c leaves (costShare - 1) * c for everything else before the next.
+    const auto budget = lastCost_ * (costShare - 1);
+    return std::clamp(budget, delay, longestDelay);
+}
 
 void DisplayScheduler::queuePendingDisplay() {
     if (pending_) return;
     pending_ = true;
-    timer_->runAfter(delay, [weak = std::weak_ptr<DisplayScheduler*>(self_)] {
+    timer_->runAfter(nextDelay(), [weak = std::weak_ptr<DisplayScheduler*>(self_)] {
         const auto self = weak.lock();
         if (!self) return;
         DisplayScheduler& scheduler = **self;

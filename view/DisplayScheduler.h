@@ -17,9 +17,19 @@ class DisplayTimer {
 
 // Coalesces redraw requests: the first request schedules one update 16.67 ms later and
 // every further request before it runs is absorbed.
+//
+// Painting shares the thread with reading the program's output, and while the view
+// paints the program waits once the pseudo-terminal's small buffer is full. So when
+// frames are expensive (a large window repainted whole, as a flood of output does every
+// frame) the next update waits longer, keeping painting to at most a fixed share of the
+// time; a cheap frame (an echoed key) is never held back beyond the usual delay.
 class DisplayScheduler {
   public:
     static constexpr std::chrono::nanoseconds delay{16'670'000};
+    // Painting may take at most one part in this many of the time between two updates.
+    static constexpr int costShare = 12;
+    // However expensive the frames, the screen still shows at least this often.
+    static constexpr std::chrono::nanoseconds longestDelay{50'000'000};
 
     DisplayScheduler(DisplayTimer& timer, std::function<void()> updateDisplay)
         : timer_(&timer), updateDisplay_(std::move(updateDisplay)) {}
@@ -29,10 +39,16 @@ class DisplayScheduler {
     void queuePendingDisplay();
     bool pendingDisplay() const { return pending_; }
 
+    // What the last frame cost to paint and show, as the widget measured it.
+    void frameCost(std::chrono::nanoseconds cost) { lastCost_ = cost; }
+    // The delay the next request gets.
+    std::chrono::nanoseconds nextDelay() const;
+
   private:
     DisplayTimer* timer_;
     std::function<void()> updateDisplay_;
     bool pending_ = false;
+    std::chrono::nanoseconds lastCost_{0};
     std::shared_ptr<DisplayScheduler*> self_ = std::make_shared<DisplayScheduler*>(this);
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "view/CellContent.h"
+#include "view/FrameScroll.h"
 #include "view/ImagePlacement.h"
 #include "view/PasteFraming.h"
 
@@ -124,9 +125,42 @@ std::optional<PixelRect> TerminalViewCore::updateDisplay() {
     if (!rows) return std::nullopt;
     const PixelRect rect =
         dirtyRectangle(*rows, terminal_->rows(), cell_, surface_->viewWidth(), surface_->viewHeight());
-    surface_->setNeedsDisplay(rect);
+    const bool moved = moveRows(*rows);
+    scrollsSinceUpdate_ = 0;
+    if (!moved) surface_->setNeedsDisplay(rect);
     if (options.notifyUpdateChanges) host_->rangeChanged(*this, rows->start, rows->end);
     return rect;
+}
+
+bool TerminalViewCore::moveRows(DirtyRows rows) {
+    // Only output that scrolled a few rows can have left most rows in place: a flood that
+    // scrolled the screen away is not worth comparing.
+    const int count = rows.end - rows.start + 1;
+    if (scrollsSinceUpdate_ == 0 || scrollsSinceUpdate_ > count / 2) return false;
+    if (count < 2 || !surface_->canMovePixels() || frame_.rowCount != terminal_->rows() ||
+        frame_.cols != terminal_->cols())
+        return false;
+    FrameBuilder::build(next_, *terminal_, selection_.get(), rows.start, rows.end, frameOptions());
+    // New default colours also repaint the margins beside the rows.
+    if (next_.defaultBackground != frame_.defaultBackground || next_.defaultForeground != frame_.defaultForeground)
+        return false;
+    const int shift = detectRowShift(frame_, next_, rows.start, rows.end);
+    if (shift == 0) return false;
+    const double ch = cell_.height;
+    surface_->movePixels(PixelRect{0, rows.start * ch, surface_->viewWidth(), (rows.end - rows.start + 1) * ch},
+                         -shift * ch);
+    for (int r = rows.start; r <= rows.end; ++r) {
+        const int from = r + shift;
+        const auto index = static_cast<std::size_t>(r);
+        const bool moved = from >= rows.start && from <= rows.end &&
+                           sameRowContent(next_.rows[index], frame_.rows[static_cast<std::size_t>(from)]);
+        if (!moved) surface_->setNeedsDisplay(dirtyRectangle(DirtyRows{r, r}, terminal_->rows(), cell_,
+                                                             surface_->viewWidth(), surface_->viewHeight()));
+    }
+    // The frame now describes the screen as it is about to be shown.
+    for (int r = rows.start; r <= rows.end; ++r)
+        std::swap(frame_.rows[static_cast<std::size_t>(r)], next_.rows[static_cast<std::size_t>(r)]);
+    return true;
 }
 
 FrameOptions TerminalViewCore::frameOptions() const {
@@ -140,6 +174,10 @@ FrameOptions TerminalViewCore::frameOptions() const {
 const Frame& TerminalViewCore::buildFrame(int firstRow, int lastRow) {
     FrameBuilder::build(frame_, *terminal_, selection_.get(), firstRow, lastRow, frameOptions());
     return frame_;
+}
+
+void TerminalViewCore::buildFrame(Frame& into, int firstRow, int lastRow) const {
+    FrameBuilder::build(into, *terminal_, selection_.get(), firstRow, lastRow, frameOptions());
 }
 
 std::optional<Hyperlink> TerminalViewCore::linkAt(Position viewportCell) const {
@@ -174,6 +212,7 @@ void TerminalViewCore::send(Terminal&, std::span<const std::uint8_t> data) {
 }
 
 void TerminalViewCore::scrolled(Terminal&, int) {
+    ++scrollsSinceUpdate_;
     scroller_.updateScroller();
     host_->scrolled(*this, scroller_.scrollPosition());
 }

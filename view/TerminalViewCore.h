@@ -101,11 +101,16 @@ class TerminalViewCore : public TerminalDelegate {
     bool screenReverse() const { return terminal_->reverseVideo(); }
 
     // Reads and resets the refresh range and invalidates its rectangle; what the
-    // scheduler runs. Returns the rectangle, none when nothing changed.
+    // scheduler runs. Where the rows only moved (and the surface allows it) their pixels
+    // are moved and only the rows that came in or changed are invalidated. Returns the
+    // rectangle of the changed rows, none when nothing changed.
     std::optional<PixelRect> updateDisplay();
     void queuePendingDisplay() { scheduler_.queuePendingDisplay(); }
     // Builds rows firstRow ... lastRow (viewport rows) and the caret into the view's frame.
     const Frame& buildFrame(int firstRow, int lastRow);
+    // The same into another frame (an offscreen render), leaving the view's frame, which
+    // describes what the screen shows, alone.
+    void buildFrame(Frame& into, int firstRow, int lastRow) const;
     const Frame& frame() const { return frame_; }
     FrameOptions frameOptions() const;
 
@@ -140,6 +145,8 @@ class TerminalViewCore : public TerminalDelegate {
 
   private:
     void hostSend(std::span<const std::uint8_t> data);
+    // False when the rows did not only move.
+    bool moveRows(DirtyRows rows);
 
     TerminalViewDelegate* host_;
     ViewSurface* surface_;
@@ -149,6 +156,8 @@ class TerminalViewCore : public TerminalDelegate {
     ViewScroller scroller_;
     DisplayScheduler scheduler_;
     Frame frame_;
+    Frame next_; // rows being compared with what frame_ shows
+    int scrollsSinceUpdate_ = 0;
     std::unique_ptr<Terminal> terminal_;
     std::unique_ptr<SelectionService> selection_;
 };

@@ -25,6 +25,11 @@ class ViewSurface {
 
     virtual void setNeedsDisplay() {}                      // the whole view
     virtual void setNeedsDisplay(const PixelRect& /*rect*/) {}
+    // Whether the view shows the frame it last painted, with nothing waiting to be painted,
+    // so that its pixels may be moved instead of painted again.
+    virtual bool canMovePixels() const { return false; }
+    // Moves the pixels of `area` by `dy` points (negative: up); what moves out is dropped.
+    virtual void movePixels(const PixelRect& /*area*/, double /*dy*/) {}
     // The caret moved, was shown or hidden, or its style or colour changed.
     virtual void caretChanged() {}
     virtual void cursorStyleChanged(CursorStyle /*style*/) {}

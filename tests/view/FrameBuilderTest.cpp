@@ -320,6 +320,34 @@ TEST(DisplaySchedulerTest, ChangesWithinOneDelayMakeOneUpdate) {
     EXPECT_EQ(f.timer.tasks.size(), 1u);
 }
 
+TEST(DisplaySchedulerTest, ExpensiveFramesSpaceTheUpdates) {
+    using std::chrono::milliseconds;
+    using std::chrono::nanoseconds;
+    struct Case {
+        nanoseconds lastCost;
+        nanoseconds delay;
+    };
+    const Case cases[] = {
+        {nanoseconds(0), DisplayScheduler::delay},      // nothing painted yet
+        {milliseconds(1), DisplayScheduler::delay},     // an echoed key
+        {milliseconds(3), milliseconds(33)},            // painting keeps to 1/12 of the time
+        {milliseconds(20), milliseconds(50)},           // but the screen still shows 20 times a second
+        {milliseconds(1), DisplayScheduler::delay},     // cheap again: back to the usual delay
+    };
+    viewtest::FakeTimer timer;
+    int updates = 0;
+    DisplayScheduler scheduler(timer, [&] { ++updates; });
+    for (const Case& c : cases) {
+        scheduler.frameCost(c.lastCost);
+        scheduler.queuePendingDisplay();
+        scheduler.queuePendingDisplay(); // absorbed, whatever the delay
+        ASSERT_EQ(timer.tasks.size(), 1u);
+        EXPECT_EQ(timer.tasks[0].first, c.delay) << "after a frame of " << c.lastCost.count() << " ns";
+        timer.runAll();
+    }
+    EXPECT_EQ(updates, 5);
+}
+
 TEST(CellMetricsTest, FromFontNumbers) {
     EXPECT_EQ(computeFontDimensions({7.5, 10.2, 3.1, 0.5}), (CellMetrics{7.5, 14}));
     EXPECT_EQ(computeFontDimensions({0.2, 0, 0, 0}), (CellMetrics{1, 1}));

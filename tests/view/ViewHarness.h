@@ -76,7 +76,10 @@ struct TestSurface : ViewSurface {
     double scale = 1;
     std::optional<std::string> clipboard;
     std::optional<PixelRect> lastRect;
+    std::vector<PixelRect> rects; // every rectangle invalidated
     int fullRedraws = 0;
+    bool pixelsMovable = false;
+    std::vector<std::pair<PixelRect, double>> moves;
     bool tracking = false;
     std::optional<std::string> preview;
     MemoryImageFactory images;
@@ -85,7 +88,12 @@ struct TestSurface : ViewSurface {
     double viewHeight() const override { return height; }
     double backingScale() const override { return scale; }
     void setNeedsDisplay() override { ++fullRedraws; }
-    void setNeedsDisplay(const PixelRect& rect) override { lastRect = rect; }
+    void setNeedsDisplay(const PixelRect& rect) override {
+        lastRect = rect;
+        rects.push_back(rect);
+    }
+    bool canMovePixels() const override { return pixelsMovable; }
+    void movePixels(const PixelRect& area, double dy) override { moves.emplace_back(area, dy); }
     void setPointerTracking(bool on) override { tracking = on; }
     void setClipboardText(const std::string& text) override { clipboard = text; }
     std::optional<std::string> clipboardText() override { return clipboard; }

@@ -14,6 +14,16 @@ namespace tarvik {
 
 namespace {
 
+// An opaque colour through the 8-bit value the raster engine rounds it to anyway: a QColor
+// built from a QRgb is cheap, and solid fills and glyph pens convert one per run.
+QRgb rgbOf(const Color& color) {
+    return QRgba64::fromRgba64(color.red, color.green, color.blue, 0xffff).toArgb32();
+}
+
+QColor opaque(const Color& color) {
+    return QColor(rgbOf(color));
+}
+
 std::uint64_t batchKey(int font, const Color& color) {
     return (static_cast<std::uint64_t>(font) << 48) | (static_cast<std::uint64_t>(color.red) << 32) |
            (static_cast<std::uint64_t>(color.green) << 16) | color.blue;
@@ -41,13 +51,15 @@ void applyRenderMode(QPainter& painter, BufferLine::RenderLineMode mode, double 
 
 } // namespace
 
-FramePainter::FramePainter(GlyphCache& glyphs) : glyphs_(glyphs), metrics_(glyphs.font(FontVariant::normal)) {
+FramePainter::FramePainter(GlyphCache& glyphs)
+    : glyphs_(glyphs), tiles_(glyphs), metrics_(glyphs.font(FontVariant::normal)) {
     fontChanged();
 }
 
 void FramePainter::fontChanged() {
     metrics_ = QFontMetricsF(glyphs_.font(FontVariant::normal));
     ascent_ = metrics_.ascent();
+    tiles_.clear();
     keys_.assign(tableSize, 0);
     slots_.assign(tableSize, -1);
     batches_.clear();
@@ -64,7 +76,7 @@ FramePainter::Batch* FramePainter::batchFor(std::uint64_t key, int font, const C
         if (usedSlots_.size() == batches_.size()) batches_.emplace_back();
         Batch& batch = batches_[usedSlots_.size()];
         batch.font = font;
-        batch.color = toQColor(color);
+        batch.color = opaque(color);
         keys_[slot] = key;
         slots_[slot] = static_cast<int>(usedSlots_.size());
         usedSlots_.push_back(slot);
@@ -82,38 +94,48 @@ void FramePainter::paintRows(QPainter& painter, const Frame& frame, int firstRow
     lastRow = std::min(lastRow, frame.rowCount - 1);
     const double ch = frame.cell.height;
     const double gridWidth = frame.cols * frame.cell.width;
-    const QColor background = toQColor(frame.defaultBackground);
+    const Color& background = frame.defaultBackground;
+    target_ = PixelTarget::of(painter);
     // Past the grid on the right and, with the last row, below it.
     if (style.viewWidth > gridWidth && lastRow >= firstRow)
-        painter.fillRect(QRectF(gridWidth, firstRow * ch, style.viewWidth - gridWidth, (lastRow - firstRow + 1) * ch),
-                         background);
+        fill(painter, QRectF(gridWidth, firstRow * ch, style.viewWidth - gridWidth, (lastRow - firstRow + 1) * ch),
+             background);
     if (lastRow == frame.rowCount - 1 && style.viewHeight > frame.rowCount * ch)
-        painter.fillRect(QRectF(0, frame.rowCount * ch, std::max(style.viewWidth, gridWidth),
-                                style.viewHeight - frame.rowCount * ch),
-                         background);
+        fill(painter, QRectF(0, frame.rowCount * ch, std::max(style.viewWidth, gridWidth),
+                             style.viewHeight - frame.rowCount * ch),
+             background);
 
     for (int r = firstRow; r <= lastRow; ++r) {
         const FrameRow& row = frame.rows[static_cast<std::size_t>(r)];
         const double y = r * ch;
         if (!row.exists || row.cells.empty()) {
-            painter.fillRect(QRectF(0, y, gridWidth, ch), background);
+            fill(painter, QRectF(0, y, gridWidth, ch), background);
             continue;
         }
         const bool transformed = row.renderMode != BufferLine::RenderLineMode::single;
+        std::optional<PixelTarget> direct;
         if (transformed) {
+            // Doubled rows need the painter's transform: no direct pixels for them.
             flush(painter);
+            direct.swap(target_);
             painter.save();
             applyRenderMode(painter, row.renderMode, y, ch, std::max(style.viewWidth, gridWidth));
         }
         paintBackgrounds(painter, frame, row, y, style);
+        // The glyphs gathered for the row above go down now, over both rows' backgrounds
+        // (so a glyph reaching into this row stays visible) and while their pixels are
+        // still in the processor's cache.
+        flush(painter);
         collectText(painter, frame, row, y);
         paintDecorations(painter, frame, row, y);
         if (transformed) {
             flush(painter);
             painter.restore();
+            target_.swap(direct);
         }
     }
     flush(painter);
+    target_.reset();
     for (int r = firstRow; r <= lastRow; ++r)
         paintImages(painter, frame, frame.rows[static_cast<std::size_t>(r)], r * ch);
 }
@@ -121,8 +143,29 @@ void FramePainter::paintRows(QPainter& painter, const Frame& frame, int firstRow
 void FramePainter::paintBackgrounds(QPainter& painter, const Frame& frame, const FrameRow& row, double y,
                                     const PaintStyle& style) {
     const double cw = frame.cell.width, ch = frame.cell.height;
-    for (const FrameRun& run : row.runs)
-        painter.fillRect(QRectF(run.firstCol * cw, y, run.colCount * cw, ch), toQColor(run.style.background));
+    // Neighbouring runs often differ only in their text style: one fill per colour span.
+    const auto& runs = row.runs;
+    if (target_) {
+        bandSpans_.clear();
+        for (const FrameRun& run : runs) {
+            const QRgb color = rgbOf(run.style.background);
+            const double right = (run.firstCol + run.colCount) * cw;
+            if (!bandSpans_.empty() && bandSpans_.back().color == color)
+                bandSpans_.back().right = right;
+            else
+                bandSpans_.push_back(PixelTarget::Span{right, color});
+        }
+        if (!runs.empty()) target_->fillBand(runs.front().firstCol * cw, y, y + ch, bandSpans_);
+    }
+    for (std::size_t i = 0; !target_ && i < runs.size();) {
+        const Color& background = runs[i].style.background;
+        std::size_t j = i + 1;
+        while (j < runs.size() && runs[j].style.background == background)
+            ++j;
+        const int firstCol = runs[i].firstCol, endCol = runs[j - 1].firstCol + runs[j - 1].colCount;
+        fill(painter, QRectF(firstCol * cw, y, (endCol - firstCol) * cw, ch), background);
+        i = j;
+    }
     if (!row.selection.empty()) {
         const int end = std::min(row.selection.endCol, frame.cols);
         painter.fillRect(QRectF(row.selection.startCol * cw, y, (end - row.selection.startCol) * cw, ch),
@@ -152,8 +195,26 @@ void FramePainter::collectText(QPainter& painter, const Frame& frame, const Fram
     }
 }
 
+void FramePainter::fill(QPainter& painter, const QRectF& rect, const Color& color) {
+    if (target_)
+        target_->fill(rect, rgbOf(color));
+    else
+        painter.fillRect(rect, opaque(color));
+}
+
 void FramePainter::addGlyphs(QPainter& painter, const FrameRow& row, const FrameRun& run, int col, double x, double baseline) {
     const FrameCell& cell = row.cells[static_cast<std::size_t>(col)];
+    if (target_) {
+        const QRgb color = rgbOf(run.style.foreground);
+        for (const GlyphCache::Glyph& glyph : glyphs_.lookup(row.cellText(col), run.style.font, cell.width)) {
+            const QPointF pen = target_->toDevice(QPointF(x + glyph.offset.x(), baseline + glyph.offset.y()));
+            const CoverageCache::Tile& tile = tiles_.lookup(glyph.font, glyph.index, pen, target_->scale());
+            if (!tile.pixels.bits) continue;
+            pendingTiles_.push_back(PendingTile{&tile, static_cast<int>(std::floor(pen.x())) + tile.offset.x(),
+                                                static_cast<int>(std::floor(pen.y())) + tile.offset.y(), color});
+        }
+        return;
+    }
     std::uint64_t lastKey = ~0ull;
     Batch* batch = nullptr;
     for (const GlyphCache::Glyph& glyph : glyphs_.lookup(row.cellText(col), run.style.font, cell.width)) {
@@ -172,6 +233,16 @@ void FramePainter::addGlyphs(QPainter& painter, const FrameRow& row, const Frame
 }
 
 void FramePainter::flush(QPainter& painter) {
+    if (target_)
+        for (const PendingTile& pending : pendingTiles_) {
+            const CoverageCache::Tile& tile = *pending.tile;
+            const PixelTarget::Coverage& p = tile.pixels;
+            if (tile.colored)
+                target_->blendPixels(p.bits, p.stride, p.width, p.height, pending.x, pending.y);
+            else
+                target_->blend(p, pending.x, pending.y, pending.color);
+        }
+    pendingTiles_.clear();
     for (const std::size_t slot : usedSlots_) {
         Batch& batch = batches_[static_cast<std::size_t>(slots_[slot])];
         slots_[slot] = -1;

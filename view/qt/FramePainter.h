@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "view/Frame.h"
+#include "view/qt/CoverageCache.h"
 #include "view/qt/GlyphCache.h"
+#include "view/qt/PixelTarget.h"
 
 class QPainter;
 
@@ -32,9 +34,10 @@ struct PaintStyle {
 // cells' columns, box drawing, underlines and strike-through at the font's positions,
 // double-size rows, image strips after the text, and the caret.
 //
-// Glyphs are not drawn run by run: a screen of many colours would mean thousands of tiny
-// draws. They are gathered per font and colour over all rows painted and drawn as one
-// glyph run each.
+// Where the painter draws into a plain raster image, backgrounds and glyphs are written
+// straight into its pixels (PixelTarget, CoverageCache). Otherwise glyphs are not drawn
+// cell by cell: they are gathered per font and colour over a row and drawn as one glyph
+// run each.
 class FramePainter {
   public:
     explicit FramePainter(GlyphCache& glyphs);
@@ -64,9 +67,22 @@ class FramePainter {
     void paintDecorations(QPainter& painter, const Frame& frame, const FrameRow& row, double y);
     void addGlyphs(QPainter& painter, const FrameRow& row, const FrameRun& run, int col, double x, double baseline);
     void flush(QPainter& painter);
+    void fill(QPainter& painter, const QRectF& rect, const Color& color);
     void paintImages(QPainter& painter, const Frame& frame, const FrameRow& row, double y);
 
+    // A glyph waiting for the row below's backgrounds, drawn straight into the pixels.
+    struct PendingTile {
+        const CoverageCache::Tile* tile;
+        int x;
+        int y;
+        QRgb color;
+    };
+
     GlyphCache& glyphs_;
+    CoverageCache tiles_;
+    std::optional<PixelTarget> target_; // set while paintRows draws straight into pixels
+    std::vector<PendingTile> pendingTiles_;
+    std::vector<PixelTarget::Span> bandSpans_;
     QFontMetricsF metrics_;
     double ascent_ = 0;
     // Batches by (font, colour) in a small open-addressed table: the lookup runs once

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QUrl>
 #include <QFocusEvent>
 #include <QFontMetricsF>
@@ -102,7 +103,7 @@ void TerminalView::applyFontMetrics() {
     font.leading = metrics.leading();
     core_->setFontMetrics(font);
     if (viewWidth() > 0 && viewHeight() > 0) core_->processSizeChange(viewWidth(), viewHeight());
-    update();
+    invalidateAll();
 }
 
 void TerminalView::setNativeForegroundColor(const QColor& color) { core_->setNativeForegroundColor(toColor(color)); }
@@ -111,7 +112,7 @@ void TerminalView::setNativeBackgroundColor(const QColor& color) { core_->setNat
 
 void TerminalView::setSelectionColor(const QColor& color) {
     selectionColor_ = color;
-    update();
+    invalidateAll();
 }
 
 void TerminalView::setCaretColor(const QColor& color) {
@@ -163,7 +164,8 @@ QImage TerminalView::renderImage(double scale) {
                  QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(scale);
     QPainter painter(&image);
-    const Frame& frame = core_->buildFrame(0, term.rows() - 1);
+    core_->buildFrame(offscreenFrame_, 0, term.rows() - 1);
+    const Frame& frame = offscreenFrame_;
     PaintStyle style = paintStyle();
     style.focused = true;
     style.caretOpacity = 1;
@@ -214,6 +216,8 @@ bool TerminalView::event(QEvent* event) {
 bool TerminalView::focusNextPrevChild(bool) { return false; } // Tab belongs to the program
 
 void TerminalView::paintEvent(QPaintEvent* event) {
+    QElapsedTimer cost;
+    cost.start();
     QPainter painter(this);
     const QRect area = event->rect();
     const CellMetrics cell = core_->cellMetrics();
@@ -228,12 +232,15 @@ void TerminalView::paintEvent(QPaintEvent* event) {
     painter_.paintCaret(painter, frame, style);
     painter_.paintPreedit(painter, frame, preedit_);
     paintedCaret_ = caretRect();
+    paintPending_ = false;
+    painter.end();
+    core_->scheduler().frameCost(std::chrono::nanoseconds(cost.nsecsElapsed()));
 }
 
 void TerminalView::resizeEvent(QResizeEvent*) {
     layoutChildren();
     core_->processSizeChange(viewWidth(), viewHeight());
-    update();
+    invalidateAll();
 }
 
 void TerminalView::layoutChildren() {
@@ -253,7 +260,7 @@ void TerminalView::keyPressEvent(QKeyEvent* event) {
     }
     core_->keyboard().keyDown(toKeyEvent(*event));
     event->accept();
-    update();
+    invalidateAll();
 }
 
 void TerminalView::keyReleaseEvent(QKeyEvent* event) {
@@ -266,7 +273,7 @@ void TerminalView::inputMethodEvent(QInputMethodEvent* event) {
     const QRect before = caretRect();
     preedit_ = event->preeditString();
     // The pre-edit text may run past the caret's cell: repaint its whole row.
-    update(QRect(0, before.top(), width(), before.height()));
+    invalidate(QRect(0, before.top(), width(), before.height()));
     event->accept();
 }
 
@@ -452,10 +459,36 @@ double TerminalView::viewHeight() const { return height(); }
 
 double TerminalView::backingScale() const { return devicePixelRatioF(); }
 
-void TerminalView::setNeedsDisplay() { update(); }
+void TerminalView::invalidate(const QRect& area) {
+    paintPending_ = true;
+    update(area);
+}
+
+void TerminalView::invalidateAll() {
+    paintPending_ = true;
+    update();
+}
+
+void TerminalView::setNeedsDisplay() { invalidateAll(); }
 
 void TerminalView::setNeedsDisplay(const PixelRect& rect) {
-    update(QRectF(rect.x, rect.y, rect.width, rect.height).toAlignedRect());
+    invalidate(QRectF(rect.x, rect.y, rect.width, rect.height).toAlignedRect());
+}
+
+bool TerminalView::canMovePixels() const {
+    // A child over the text (the link preview) would move with it.
+    return isVisible() && !paintPending_ && !linkPreview_->isVisible();
+}
+
+void TerminalView::movePixels(const PixelRect& area, double dy) {
+    const QRect moved = QRectF(area.x, area.y, area.width, area.height).toAlignedRect() & rect();
+    const int offset = static_cast<int>(std::lround(dy));
+    paintPending_ = true;
+    scroll(0, offset, moved);
+    // The caret and any text being composed were drawn over the text and moved with it.
+    const QRect caret = paintedCaret_.translated(0, offset);
+    invalidate(preedit_.isEmpty() ? caret : QRect(0, caret.top(), width(), caret.height()));
+    invalidate(caretRect());
 }
 
 void TerminalView::caretChanged() {

@@ -105,6 +105,8 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     double backingScale() const override;
     void setNeedsDisplay() override;
     void setNeedsDisplay(const PixelRect& rect) override;
+    bool canMovePixels() const override;
+    void movePixels(const PixelRect& area, double dy) override;
     void caretChanged() override;
     void cursorStyleChanged(CursorStyle style) override;
     void setPointerTracking(bool on) override;
@@ -117,6 +119,9 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     // DisplayTimer
     void runAfter(std::chrono::nanoseconds delay, std::function<void()> task) override;
 
+    // update() that also records that the screen no longer shows the view's frame.
+    void invalidate(const QRect& area);
+    void invalidateAll();
     void applyFontMetrics();
     void layoutChildren();
     PaintStyle paintStyle() const;
@@ -141,6 +146,8 @@ class TerminalView : public QWidget, private ViewSurface, private DisplayTimer {
     QColor caretColor_;
     QString preedit_;
     QRect paintedCaret_; // where the caret was last drawn
+    Frame offscreenFrame_; // for renderImage, which must not disturb the view's frame
+    bool paintPending_ = true; // more than the caret waits to be painted
     bool updatingScrollBar_ = false;
     // Click counting across presses (Qt only knows double clicks).
     qint64 lastClickTime_ = 0;
