@@ -6,8 +6,9 @@ namespace tarvik {
 
 std::chrono::nanoseconds DisplayScheduler::nextDelay() const {
     // A frame costing c leaves (costShare - 1) * c for everything else before the next.
-    const auto budget = lastCost_ * (costShare - 1);
-    return std::clamp(budget, delay, longestDelay);
+    const auto earliest = lastFrameEnd_ + lastCost_ * (costShare - 1);
+    const auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(earliest - timer_->now());
+    return std::clamp(wait, delay, longestDelay);
 }
 
 void DisplayScheduler::queuePendingDisplay() {

@@ -13,6 +13,7 @@ class DisplayTimer {
   public:
     virtual ~DisplayTimer() = default;
     virtual void runAfter(std::chrono::nanoseconds delay, std::function<void()> task) = 0;
+    virtual std::chrono::steady_clock::time_point now() const { return std::chrono::steady_clock::now(); }
 };
 
 // Coalesces redraw requests: the first request schedules one update 16.67 ms later and
@@ -22,7 +23,8 @@ class DisplayTimer {
 // paints the program waits once the pseudo-terminal's small buffer is full. So when
 // frames are expensive (a large window repainted whole, as a flood of output does every
 // frame) the next update waits longer, keeping painting to at most a fixed share of the
-// time; a cheap frame (an echoed key) is never held back beyond the usual delay.
+// time since that frame; a cheap frame, or a request long after an expensive one (a key
+// typed after a full-screen redraw), is never held back beyond the usual delay.
 class DisplayScheduler {
   public:
     static constexpr std::chrono::nanoseconds delay{16'670'000};
@@ -39,8 +41,11 @@ class DisplayScheduler {
     void queuePendingDisplay();
     bool pendingDisplay() const { return pending_; }
 
-    // What the last frame cost to paint and show, as the widget measured it.
-    void frameCost(std::chrono::nanoseconds cost) { lastCost_ = cost; }
+    // What the frame that has just ended cost to paint and show, as the widget measured it.
+    void frameCost(std::chrono::nanoseconds cost) {
+        lastCost_ = cost;
+        lastFrameEnd_ = timer_->now();
+    }
     // The delay the next request gets.
     std::chrono::nanoseconds nextDelay() const;
 
@@ -49,6 +54,7 @@ class DisplayScheduler {
     std::function<void()> updateDisplay_;
     bool pending_ = false;
     std::chrono::nanoseconds lastCost_{0};
+    std::chrono::steady_clock::time_point lastFrameEnd_{};
     std::shared_ptr<DisplayScheduler*> self_ = std::make_shared<DisplayScheduler*>(this);
 };
 

@@ -346,6 +346,18 @@ TEST(DisplaySchedulerTest, ExpensiveFramesSpaceTheUpdates) {
         timer.runAll();
     }
     EXPECT_EQ(updates, 5);
+
+    // The share counts from the end of the expensive frame: a request that comes later
+    // waits only for what is left of it, and one long after waits the usual delay.
+    scheduler.frameCost(milliseconds(4)); // 44 ms for everything else
+    timer.clock += milliseconds(20);
+    scheduler.queuePendingDisplay();
+    EXPECT_EQ(timer.tasks.back().first, milliseconds(24));
+    timer.runAll();
+    scheduler.frameCost(milliseconds(20));
+    timer.clock += std::chrono::seconds(1);
+    scheduler.queuePendingDisplay();
+    EXPECT_EQ(timer.tasks.back().first, DisplayScheduler::delay);
 }
 
 TEST(CellMetricsTest, FromFontNumbers) {

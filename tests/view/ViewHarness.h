@@ -104,9 +104,11 @@ struct TestSurface : ViewSurface {
 // Keeps scheduled tasks until the test runs them: the clock only moves when told to.
 struct FakeTimer : DisplayTimer {
     std::vector<std::pair<std::chrono::nanoseconds, std::function<void()>>> tasks;
+    std::chrono::steady_clock::time_point clock{}; // stands still until a test moves it
     void runAfter(std::chrono::nanoseconds delay, std::function<void()> task) override {
         tasks.emplace_back(delay, std::move(task));
     }
+    std::chrono::steady_clock::time_point now() const override { return clock; }
     void runAll() {
         auto due = std::exchange(tasks, {});
         for (auto& task : due) task.second();
