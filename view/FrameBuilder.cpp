@@ -56,6 +56,12 @@ void buildCells(FrameRow& row, const BufferLine& line, const BuildContext& conte
             out.width = cell.width() == 2 ? 2 : 1;
         }
         afterWide = cell.width() == 2;
+        // The second half of a wide character is drawn as part of it, in its colours,
+        // whatever the engine keeps in the placeholder cell.
+        if (out.filler && runAttribute) {
+            ++row.runs.back().colCount;
+            continue;
+        }
 
         const bool link = cellHasLink(cell);
         if (runAttribute && *runAttribute == cell.attribute && runLink == link) {
@@ -121,14 +127,14 @@ void buildCaret(Frame& frame, const BuildContext& context, const FrameOptions& o
 
 } // namespace
 
-void FrameBuilder::build(Frame& frame, const Terminal& terminal, const SelectionService* selection, int firstRow,
-                         int lastRow, const FrameOptions& options) {
+void FrameBuilder::build(Frame& frame, const Terminal& terminal, const SelectionService* selection,
+                         int firstRow, int lastRow, const FrameOptions& options) {
     Color foreground = terminal.foregroundColor;
     Color background = terminal.backgroundColor;
     if (options.screenReverse) std::swap(foreground, background);
-    const BuildContext context{terminal, selection,
-                               ColorMapper(terminal.ansiColors, foreground, background, options.useBrightColors),
-                               terminal.cols()};
+    const BuildContext context{
+        terminal, selection,
+        ColorMapper(terminal.ansiColors, foreground, background, options.useBrightColors), terminal.cols()};
     frame.cols = terminal.cols();
     frame.rowCount = terminal.rows();
     frame.cell = options.cell;

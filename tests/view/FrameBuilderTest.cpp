@@ -38,12 +38,12 @@ const ColorCase colorCases[] = {
      FontVariant::bold},
     {"BoldWhiteStays", attr(AColor::ansi256(7), AColor::defaultColor(), bold), true, palette()[7], nativeBg,
      FontVariant::bold},
-    {"BoldBrightRedStays", attr(AColor::ansi256(9), AColor::defaultColor(), bold), true, palette()[9], nativeBg,
-     FontVariant::bold},
+    {"BoldBrightRedStays", attr(AColor::ansi256(9), AColor::defaultColor(), bold), true, palette()[9],
+     nativeBg, FontVariant::bold},
     {"PlainRed", attr(AColor::ansi256(1), AColor::ansi256(1)), true, palette()[1], palette()[1],
      FontVariant::normal},
-    {"BoldBackgroundStaysDark", attr(AColor::defaultColor(), AColor::ansi256(1), bold), true, nativeFg, palette()[1],
-     FontVariant::bold},
+    {"BoldBackgroundStaysDark", attr(AColor::defaultColor(), AColor::ansi256(1), bold), true, nativeFg,
+     palette()[1], FontVariant::bold},
     {"WithoutBrightColorsBrightIsLowered", attr(AColor::ansi256(9), AColor::ansi256(12)), false, palette()[1],
      palette()[4], FontVariant::bold},
     {"WithoutBrightColorsBoldRedStaysRed", attr(AColor::ansi256(1), AColor::defaultColor(), bold), false,
@@ -56,12 +56,12 @@ const ColorCase colorCases[] = {
      ColorMapper::inverse(nativeFg), ColorMapper::inverse(nativeBg), FontVariant::normal},
     {"InverseSwapsPaletteColours", attr(AColor::ansi256(1), AColor::ansi256(4), inverse), true, palette()[4],
      palette()[1], FontVariant::normal},
-    {"InverseBoldBrightensTheSwappedForeground", attr(AColor::ansi256(2), AColor::ansi256(4), bold | inverse), true,
-     palette()[12], palette()[2], FontVariant::bold},
-    {"InvertedDefaultBackground", attr(AColor::defaultColor(), AColor::defaultInvertedColor()), true, nativeFg,
-     ColorMapper::inverse(nativeBg), FontVariant::normal},
-    {"TrueColor", attr(AColor::trueColor(255, 128, 0), AColor::trueColor(0, 0, 1)), true, Color{65535, 32896, 0},
-     Color{0, 0, 257}, FontVariant::normal},
+    {"InverseBoldBrightensTheSwappedForeground", attr(AColor::ansi256(2), AColor::ansi256(4), bold | inverse),
+     true, palette()[12], palette()[2], FontVariant::bold},
+    {"InvertedDefaultBackground", attr(AColor::defaultColor(), AColor::defaultInvertedColor()), true,
+     nativeFg, ColorMapper::inverse(nativeBg), FontVariant::normal},
+    {"TrueColor", attr(AColor::trueColor(255, 128, 0), AColor::trueColor(0, 0, 1)), true,
+     Color{65535, 32896, 0}, Color{0, 0, 257}, FontVariant::normal},
     {"Italic", attr(AColor::defaultColor(), AColor::defaultColor(), CharacterStyle::italic), true, nativeFg,
      nativeBg, FontVariant::italic},
     {"BoldItalic", attr(AColor::defaultColor(), AColor::defaultColor(), bold | CharacterStyle::italic), true,
@@ -95,7 +95,8 @@ TEST(FrameBuilderTest, UnderlineStrikeAndTheDottedLinkUnderline) {
 
 std::u32string rowText(const FrameRow& row) {
     std::u32string text;
-    for (const FrameRun& run : row.runs) text += row.runText(run);
+    for (const FrameRun& run : row.runs)
+        text += row.runText(run);
     return text;
 }
 
@@ -135,6 +136,26 @@ TEST(FrameBuilderTest, OneClusterPerCellWithWideCharactersAndCombiningMarks) {
     const FrameRow& empty = f.view->frame().rows[1];
     EXPECT_EQ(rowText(empty), U"        ");
     EXPECT_FALSE(empty.cells[1].filler);
+}
+
+// The placeholder after a wide character is painted with it: never a block of
+// some other colour beside the character, whatever the character's colours are.
+TEST(FrameBuilderTest, TheSecondHalfOfAWideCharacterTakesItsColours) {
+    ViewFixture f(8, 2);
+    f.feed("\u4e2db\r\n\x1b[41;33m\U0001F600\x1b[0mc");
+    const Frame& frame = f.view->buildFrame(0, 1);
+    const auto runAt = [](const FrameRow& row, int col) {
+        for (const FrameRun& run : row.runs)
+            if (col >= run.firstCol && col < run.firstCol + run.colCount) return run;
+        return FrameRun{};
+    };
+    for (const FrameRow& row : frame.rows) {
+        ASSERT_TRUE(row.cells[1].filler);
+        EXPECT_EQ(runAt(row, 1).style, runAt(row, 0).style) << "row " << row.row;
+        EXPECT_EQ(runAt(row, 1).firstCol, runAt(row, 0).firstCol);
+    }
+    EXPECT_EQ(runAt(frame.rows[0], 1).style.background, runAt(frame.rows[0], 2).style.background);
+    EXPECT_NE(runAt(frame.rows[1], 1).style.background, runAt(frame.rows[1], 2).style.background);
 }
 
 TEST(FrameBuilderTest, OnlyTheRequestedRowsAreRebuilt) {
@@ -218,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(Frame, SpanTable, ::testing::ValuesIn(spanCases),
 
 TEST(FrameBuilderTest, SelectionSpansFollowTheViewport) {
     ViewFixture f(10, 3);
-    for (int i = 0; i < 6; ++i) f.feed("row\r\n");
+    for (int i = 0; i < 6; ++i)
+        f.feed("row\r\n");
     SelectionService& selection = f.view->selection();
     selection.selectAll();
     selection.start = Position{1, 2};
@@ -264,14 +286,16 @@ TEST(FrameBuilderTest, CaretRules) {
     f.feed("\x1b[?25h");
     EXPECT_TRUE(f.view->buildFrame(0, 2).caret.visible);
     // Scrolled back so far that the cursor's line is not shown.
-    for (int i = 0; i < 10; ++i) f.feed("\r\n");
+    for (int i = 0; i < 10; ++i)
+        f.feed("\r\n");
     f.view->scroller().scrollTo(0);
     EXPECT_FALSE(f.view->buildFrame(0, 2).caret.visible);
 }
 
 TEST(FrameBuilderTest, AttachedImagesAreListedWithTheirRow) {
     ViewFixture f(10, 4);
-    f.view->createImage(f.terminal(), std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("16x32"), 5),
+    f.view->createImage(f.terminal(),
+                        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>("16x32"), 5),
                         ImageSizeRequest{}, ImageSizeRequest{}, true);
     const Frame& frame = f.view->buildFrame(0, 3);
     EXPECT_EQ(frame.rows[0].images.size(), 1u);
@@ -328,11 +352,11 @@ TEST(DisplaySchedulerTest, ExpensiveFramesSpaceTheUpdates) {
         nanoseconds delay;
     };
     const Case cases[] = {
-        {nanoseconds(0), DisplayScheduler::delay},      // nothing painted yet
-        {milliseconds(1), DisplayScheduler::delay},     // an echoed key
-        {milliseconds(3), milliseconds(33)},            // painting keeps to 1/12 of the time
-        {milliseconds(20), milliseconds(50)},           // but the screen still shows 20 times a second
-        {milliseconds(1), DisplayScheduler::delay},     // cheap again: back to the usual delay
+        {nanoseconds(0), DisplayScheduler::delay},  // nothing painted yet
+        {milliseconds(1), DisplayScheduler::delay}, // an echoed key
+        {milliseconds(3), milliseconds(33)},        // painting keeps to 1/12 of the time
+        {milliseconds(20), milliseconds(50)},       // but the screen still shows 20 times a second
+        {milliseconds(1), DisplayScheduler::delay}, // cheap again: back to the usual delay
     };
     viewtest::FakeTimer timer;
     int updates = 0;

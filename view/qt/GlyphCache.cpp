@@ -38,14 +38,17 @@ struct KeyBuffer {
 
 } // namespace
 
-GlyphCache::GlyphCache(const QFont& font) { setFont(font); }
+GlyphCache::GlyphCache(const QFont& font) {
+    setFont(font);
+}
 
 void GlyphCache::setFont(const QFont& font) {
     for (int i = 0; i < 4; ++i)
         fonts_[static_cast<std::size_t>(i)] = variantOf(font, static_cast<FontVariant>(i));
     const QFontMetricsF metrics(fonts_[0]);
     cellWidth_ = std::max(1.0, metrics.horizontalAdvance(QLatin1Char('W')));
-    cellHeight_ = std::clamp(std::ceil(metrics.ascent() + metrics.descent() + metrics.leading()), 1.0, 8192.0);
+    cellHeight_ =
+        std::clamp(std::ceil(metrics.ascent() + metrics.descent() + metrics.leading()), 1.0, 8192.0);
     clear();
 }
 
@@ -59,7 +62,8 @@ void GlyphCache::clear() {
     shaped_ = 0;
 }
 
-std::span<const GlyphCache::Glyph> GlyphCache::lookup(std::u32string_view cluster, FontVariant variant, int cells) {
+std::span<const GlyphCache::Glyph> GlyphCache::lookup(std::u32string_view cluster, FontVariant variant,
+                                                      int cells) {
     cells = std::clamp(cells, 1, 2);
     Entry* entry = nullptr;
     if (cluster.size() == 1 && cluster[0] < 128 && cells == 1) {
@@ -103,8 +107,27 @@ bool GlyphCache::shapeWithPrimary(char32_t scalar, FontVariant variant, int cell
     return true;
 }
 
+namespace {
+
+// Pictographs and anything asked for as emoji (U+FE0F, a keycap) are looked up in
+// the colour emoji font first; the system's own fallback would often settle on a
+// monochrome outline in some text font.
+bool wantsColourEmoji(const QString& text) {
+    for (const char32_t scalar : text.toUcs4())
+        if (scalar == 0xFE0F || scalar == 0x20E3 || (scalar >= 0x1F000 && scalar <= 0x1FAFF)) return true;
+    return false;
+}
+
+QFont preferringColourEmoji(QFont font) {
+    font.setFamilies({QStringLiteral("Noto Color Emoji"), font.family()});
+    return font;
+}
+
+} // namespace
+
 void GlyphCache::shapeWithFallback(const QString& text, FontVariant variant, int cells) {
-    QTextLayout layout(text, fonts_[static_cast<std::size_t>(variant)]);
+    const QFont& font = fonts_[static_cast<std::size_t>(variant)];
+    QTextLayout layout(text, wantsColourEmoji(text) ? preferringColourEmoji(font) : font);
     layout.beginLayout();
     QTextLine line = layout.createLine();
     if (!line.isValid()) {
@@ -120,7 +143,8 @@ void GlyphCache::shapeWithFallback(const QString& text, FontVariant variant, int
     for (const QGlyphRun& run : runs) {
         const QRawFont raw = run.rawFont();
         const double height = raw.ascent() + raw.descent();
-        if (height * scale > cellHeight_ * 1.2 && height > 0) scale = std::min(scale, cellHeight_ * 1.2 / height);
+        if (height * scale > cellHeight_ * 1.2 && height > 0)
+            scale = std::min(scale, cellHeight_ * 1.2 / height);
     }
     const double x0 = std::max(0.0, (target - advance * scale) / 2);
     for (const QGlyphRun& run : runs) {
@@ -131,7 +155,8 @@ void GlyphCache::shapeWithFallback(const QString& text, FontVariant variant, int
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < indexes.size() && i < positions.size(); ++i) {
             const QPointF p = positions[i];
-            pool_.push_back(Glyph{indexes[i], slot, QPointF(x0 + p.x() * scale, (p.y() - line.ascent()) * scale)});
+            pool_.push_back(
+                Glyph{indexes[i], slot, QPointF(x0 + p.x() * scale, (p.y() - line.ascent()) * scale)});
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFontDatabase>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -10,8 +11,8 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "terminal/Color.h"
 #include "WidgetHarness.h"
+#include "terminal/Color.h"
 
 namespace tarvik::qttest {
 namespace {
@@ -21,13 +22,20 @@ bool near(QRgb a, QRgb b, int tolerance = 2) {
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
-std::string hex(QRgb c) { return QString::asprintf("#%06x", c & 0xffffff).toStdString(); }
+std::string hex(QRgb c) {
+    return QString::asprintf("#%06x", c & 0xffffff).toStdString();
+}
 
-#define EXPECT_COLOR(actual, expected) EXPECT_TRUE(near(actual, expected)) << hex(actual) << " vs " << hex(expected)
+#define EXPECT_COLOR(actual, expected)                                                                       \
+    EXPECT_TRUE(near(actual, expected)) << hex(actual) << " vs " << hex(expected)
 
-const Color& palette(int index) { return Color::defaultInstalledColors[static_cast<std::size_t>(index)]; }
+const Color& palette(int index) {
+    return Color::defaultInstalledColors[static_cast<std::size_t>(index)];
+}
 
-QRgb inverseOf(const Color& c) { return qRgb(255 - (c.red >> 8), 255 - (c.green >> 8), 255 - (c.blue >> 8)); }
+QRgb inverseOf(const Color& c) {
+    return qRgb(255 - (c.red >> 8), 255 - (c.green >> 8), 255 - (c.blue >> 8));
+}
 
 // Renders bytes with tarvik-replay --png; the cell size comes from a widget with the
 // same font.
@@ -40,8 +48,8 @@ struct Replay {
         const QString input = dir.filePath("input.bin"), output = dir.filePath("screen.png");
         std::ofstream(input.toStdString(), std::ios::binary) << bytes;
         QProcess tool;
-        tool.start(TARVIK_REPLAY_PATH, {"--cols", "20", "--rows", "5", "--scale", QString::number(scale), "--png",
-                                        output, input});
+        tool.start(TARVIK_REPLAY_PATH, {"--cols", "20", "--rows", "5", "--scale", QString::number(scale),
+                                        "--png", output, input});
         EXPECT_TRUE(tool.waitForFinished(30000));
         EXPECT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
         image.load(output);
@@ -55,19 +63,20 @@ struct Replay {
 
 TEST(ReplayPng, DrawsTheScreenAtItsCells) {
     // Full blocks show a cell's foreground; spaces its background.
-    const Replay r("\xe2\x96\x88 \x1b[41m \x1b[0m\x1b[1;31m\xe2\x96\x88\x1b[0m\x1b[38;2;10;200;30m\xe2\x96\x88"
-                   "\x1b[0m\x1b[7m\xe2\x96\x88 \x1b[0m\x1b[31m\xe2\x96\x88\x1b[0m\r\n");
+    const Replay r(
+        "\xe2\x96\x88 \x1b[41m \x1b[0m\x1b[1;31m\xe2\x96\x88\x1b[0m\x1b[38;2;10;200;30m\xe2\x96\x88"
+        "\x1b[0m\x1b[7m\xe2\x96\x88 \x1b[0m\x1b[31m\xe2\x96\x88\x1b[0m\r\n");
     ASSERT_FALSE(r.image.isNull());
     EXPECT_EQ(r.image.width(), static_cast<int>(std::ceil(20 * r.cell.width)));
     EXPECT_EQ(r.image.height(), static_cast<int>(std::ceil(5 * r.cell.height)));
     EXPECT_COLOR(r.at(0, 0), rgbOf(Color::defaultForeground));
     EXPECT_COLOR(r.at(1, 0), rgbOf(Color::defaultBackground));
-    EXPECT_COLOR(r.at(2, 0), rgbOf(palette(1)));             // SGR 41
-    EXPECT_COLOR(r.at(3, 0), rgbOf(palette(9)));             // bold red is drawn bright
-    EXPECT_COLOR(r.at(4, 0), qRgb(10, 200, 30));             // true colour
+    EXPECT_COLOR(r.at(2, 0), rgbOf(palette(1)));                   // SGR 41
+    EXPECT_COLOR(r.at(3, 0), rgbOf(palette(9)));                   // bold red is drawn bright
+    EXPECT_COLOR(r.at(4, 0), qRgb(10, 200, 30));                   // true colour
     EXPECT_COLOR(r.at(5, 0), inverseOf(Color::defaultForeground)); // inverse, default colours
     EXPECT_COLOR(r.at(6, 0), inverseOf(Color::defaultBackground));
-    EXPECT_COLOR(r.at(7, 0), rgbOf(palette(1)));             // plain red stays 1
+    EXPECT_COLOR(r.at(7, 0), rgbOf(palette(1))); // plain red stays 1
     EXPECT_COLOR(r.at(10, 3), rgbOf(Color::defaultBackground));
 }
 
@@ -124,6 +133,25 @@ TEST(WidgetRender, BlockCaretDrawsItsCharacterInTheTextColour) {
     w->feed("\x1b[?25l"); // hidden by the program
     image = w->renderImage();
     EXPECT_COLOR(pixelAt(image, 0.8 * cell.width, 0.5 * cell.height), rgbOf(Color::defaultBackground));
+}
+
+// A wide character is one picture across both its cells: an emoji comes from the colour
+// emoji font, and the second cell carries the character's own background.
+TEST(WidgetRender, WideCharactersAndColourEmoji) {
+    Widget w(20, 5);
+    w->feed("\x1b[44m\xe4\xb8\xad\x1b[0m \xf0\x9f\x98\x80");
+    const CellMetrics cell = w.cell();
+    const QImage image = w->renderImage();
+    EXPECT_COLOR(pixelAt(image, 1.9 * cell.width, 0.05 * cell.height), rgbOf(palette(4)));
+    if (!QFontDatabase::families().contains(QStringLiteral("Noto Color Emoji")))
+        GTEST_SKIP() << "no colour emoji font installed";
+    int coloured = 0; // the pictograph's yellow: red and green high, blue low
+    for (double fx = 0; fx < 2 * cell.width; fx += 1)
+        for (double fy = 0; fy < cell.height; fy += 1) {
+            const QRgb c = pixelAt(image, 3 * cell.width + fx, fy);
+            coloured += qRed(c) > 180 && qGreen(c) > 120 && qBlue(c) < 90;
+        }
+    EXPECT_GT(coloured, 10);
 }
 
 TEST(WidgetRender, SixelPictureLandsInItsCells) {
