@@ -86,7 +86,6 @@ constexpr char32_t maxScalar = 0x10FFFF;
 // small enough to stay in cache.
 class PropertyTable {
   public:
-    static constexpr std::uint8_t widthMask = detail::PropertyBlocks::widthMask;
     static constexpr std::uint8_t combinesBit = detail::PropertyBlocks::combinesBit;
 
     PropertyTable() {
@@ -104,10 +103,6 @@ class PropertyTable {
     }
 
     detail::PropertyBlocks view() const { return {index_.data(), blocks_.data()}; }
-
-    std::uint8_t operator[](char32_t scalar) const {
-        return blocks_[std::size_t{index_[scalar / blockSize]} * blockSize + scalar % blockSize];
-    }
 
   private:
     static constexpr std::size_t blockSize = std::size_t{1} << detail::PropertyBlocks::blockShift;
