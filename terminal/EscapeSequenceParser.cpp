@@ -224,24 +224,31 @@ std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserSta
 }
 
 // Takes digits and separators from index j on; returns the index of the first other byte.
+// The value being read and the slot it goes to stay in registers: parameters are most of
+// the bytes of a colour-heavy stream.
 std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, std::size_t n) {
     const std::size_t start = j;
-    int64_t value = pars_.back();
-    for (; j < n; ++j) {
-        const uint8_t b = p[j];
-        if (isDigit(b)) {
-            value = value * 10 + (b - '0');
+    int64_t* const first = pars_.data();
+    std::size_t count = pars_.size();
+    int64_t value = first[count - 1];
+    while (j < n) {
+        // The digits of one parameter in a loop of their own, then its separator.
+        unsigned digit;
+        while ((digit = static_cast<unsigned>(p[j]) - '0') < 10) {
+            value = value * 10 + digit;
             if (value >= parameterLimit) value = 0;
-        } else if (b == ';' || b == ':') {
-            pars_.back() = value;
-            // ':' and ';' both start a new parameter; the difference survives in parsTxt.
-            if (pars_.size() <= maxParameters) pars_.push_back(0);
-            value = 0;
-        } else {
-            break;
+            if (++j == n) break;
         }
+        if (j == n || (p[j] != ';' && p[j] != ':')) break;
+        // ':' and ';' both start a new parameter; the difference survives in parsTxt.
+        // Past the bound the last slot takes every further parameter.
+        first[count - 1] = value;
+        if (count <= maxParameters) first[count++] = 0;
+        value = 0;
+        ++j;
     }
-    pars_.back() = value;
+    first[count - 1] = value;
+    pars_.resize(count);
     const std::size_t room = maxParameterText - parsTxt_.size();
     parsTxt_.append(p + start, p + start + std::min(room, j - start));
     return j;

@@ -7,6 +7,16 @@ namespace tarvik {
 std::optional<std::int32_t> GraphemeTable::codeFor(std::u32string_view cluster) {
     const std::u32string_view key = cluster.substr(0, maxClusterLength);
     if (key.empty()) return std::nullopt;
+    if (key.size() != 2) return enter(key);
+    const std::uint64_t pair = pairKey(key[0], key[1]);
+    PairSlot& slot = pairs_[pairSlot(pair)];
+    if (slot.code != 0 && slot.pair == pair) return slot.code;
+    const auto code = enter(key);
+    if (code) slot = PairSlot{pair, *code};
+    return code;
+}
+
+std::optional<std::int32_t> GraphemeTable::enter(std::u32string_view key) {
     if (auto found = map_.find(key); found != map_.end()) return found->second;
     if (map_.size() >= capacity_) return std::nullopt;
     std::size_t slot = clusters_.size();
@@ -63,6 +73,7 @@ std::size_t GraphemeTable::endSweep() {
         ++freed;
     }
     marked_.clear();
+    if (freed) std::fill(pairs_.begin(), pairs_.end(), PairSlot{});
     if (map_.size() > capacity_ / 2) capacity_ = std::min(capacity_ * 2, maxCapacity);
     return freed;
 }

@@ -64,11 +64,28 @@ class GraphemeTable {
 
     const std::u32string* find(std::int32_t code) const;
 
+    // A base and one mark is by far the most common cluster, so pairs seen lately are
+    // remembered in a small direct-mapped cache in front of the map. Entries name live
+    // codes only: a sweep, the one place codes are freed, empties it.
+    struct PairSlot {
+        std::uint64_t pair = 0;
+        std::int32_t code = 0; // 0: empty
+    };
+    static constexpr std::size_t pairSlots = 1024;
+    static std::uint64_t pairKey(char32_t first, char32_t second) {
+        return std::uint64_t{first} << 32 | second;
+    }
+    static std::size_t pairSlot(std::uint64_t pair) {
+        return static_cast<std::size_t>((pair * 0x9E3779B97F4A7C15ull) >> 54) & (pairSlots - 1);
+    }
+    std::optional<std::int32_t> enter(std::u32string_view key);
+
     std::size_t capacity_;
     std::unordered_map<std::u32string, std::int32_t, ViewHash, std::equal_to<>> map_;
     std::vector<std::u32string> clusters_; // slot i holds code firstCode + i; empty when free
     std::vector<std::uint32_t> free_;
     std::vector<bool> marked_;
+    std::vector<PairSlot> pairs_ = std::vector<PairSlot>(pairSlots);
 };
 
 } // namespace tarvik

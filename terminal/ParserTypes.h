@@ -32,6 +32,8 @@ template <typename T, std::size_t N> class FixedVector {
     operator std::span<const T>() const { return {items_.data(), size_}; }
 
     void clear() { size_ = 0; }
+    // Only to a size whose items have been written through data().
+    void resize(std::size_t size) { size_ = size; }
     void push_back(T value) { items_[size_++] = value; }
     void append(const T* first, const T* last) {
         std::copy(first, last, items_.begin() + size_);

@@ -493,14 +493,6 @@ bool Terminal::combineWithLastCell(std::span<const char32_t> cluster, bool onlyW
 
 // ----- control characters and ESC sequences --------------------------------------------
 
-// Cells printed while a hyperlink is open carry its atom, and while DECSCA is on they are
-// protected: two small stores, so the print path stays free of look-ups.
-CharData Terminal::stamped(CharData cell) const {
-    cell.payload = currentLink;
-    cell.setProtected(characterProtection);
-    return cell;
-}
-
 void Terminal::setgLevel(uint8_t n) {
     gLevel = n;
     charset = gDesignations_[n & 3];

@@ -277,7 +277,13 @@ private:
     std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
     void checkInvariants() const;
     void markLiveCells(CellTables& tables);
-    CharData stamped(CharData cell) const;
+    // Cells printed while a hyperlink is open carry its atom, and while DECSCA is on they
+    // are protected: two small stores, so the print path stays free of look-ups.
+    CharData stamped(CharData cell) const {
+        cell.payload = currentLink;
+        cell.setProtected(characterProtection);
+        return cell;
+    }
     bool scrollsBetweenMargins() const;
     void shiftMarginArea(bool up);
     void scrollRegionDown();

@@ -86,8 +86,7 @@ constexpr char32_t maxScalar = 0x10FFFF;
 // small enough to stay in cache.
 class PropertyTable {
   public:
-    static constexpr std::uint8_t widthMask = 0x03;
-    static constexpr std::uint8_t combinesBit = 0x04;
+    static constexpr std::uint8_t combinesBit = detail::PropertyBlocks::combinesBit;
 
     PropertyTable() {
         const std::vector<std::uint8_t> flat = flatTable();
@@ -103,12 +102,10 @@ class PropertyTable {
         }
     }
 
-    std::uint8_t operator[](char32_t scalar) const {
-        return blocks_[std::size_t{index_[scalar / blockSize]} * blockSize + scalar % blockSize];
-    }
+    detail::PropertyBlocks view() const { return {index_.data(), blocks_.data()}; }
 
   private:
-    static constexpr std::size_t blockSize = 256;
+    static constexpr std::size_t blockSize = std::size_t{1} << detail::PropertyBlocks::blockShift;
 
     // Filled range by range in the order columnWidthBySearch decides, later ranges
     // overriding earlier ones.
@@ -171,10 +168,9 @@ int columnWidth(char32_t scalar) {
     return printProperties(scalar).width;
 }
 
-PrintProperties printProperties(char32_t scalar) {
-    if (scalar > maxScalar) return {1, false};
-    const std::uint8_t bits = propertyTable()[scalar];
-    return {bits & PropertyTable::widthMask, (bits & PropertyTable::combinesBit) != 0};
+const detail::PropertyBlocks& detail::propertyBlocks() {
+    static const PropertyBlocks view = propertyTable().view();
+    return view;
 }
 
 int columnWidthBySearch(char32_t scalar) {

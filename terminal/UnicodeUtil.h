@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -25,9 +26,31 @@ struct PrintProperties {
     int width;
     bool combines;
 };
+
+namespace detail {
+// The property table as the print path reads it: one byte per scalar (width in the
+// low two bits, combining above them) in blocks of 256 found through an index.
+struct PropertyBlocks {
+    static constexpr std::uint8_t widthMask = 0x03;
+    static constexpr std::uint8_t combinesBit = 0x04;
+    static constexpr unsigned blockShift = 8;
+    const std::uint16_t* index;
+    const std::uint8_t* blocks;
+};
+// Built on first use.
+const PropertyBlocks& propertyBlocks();
+} // namespace detail
+
 // One table look-up for any value; values beyond Unicode print one column wide
-// and never combine.
-PrintProperties printProperties(char32_t scalar);
+// and never combine. Inline: every non-ASCII character printed asks it.
+inline PrintProperties printProperties(char32_t scalar) {
+    if (scalar > 0x10FFFF) return {1, false};
+    static const detail::PropertyBlocks& table = detail::propertyBlocks();
+    constexpr unsigned shift = detail::PropertyBlocks::blockShift;
+    const std::uint8_t bits = table.blocks[(std::size_t{table.index[scalar >> shift]} << shift) +
+                                           (scalar & ((1u << shift) - 1))];
+    return {bits & detail::PropertyBlocks::widthMask, (bits & detail::PropertyBlocks::combinesBit) != 0};
+}
 
 // Zero-width characters: non-spacing and enclosing marks, format characters
 // except the soft hyphen, Hangul medial vowels and final consonants, and the

@@ -131,6 +131,62 @@ TEST(BufferTest, WideCharacterAtTheLastColumn) {
     EXPECT_EQ(wrapped.buffer.x(), 2);
 }
 
+// putNarrowCell is insertCharacter's short cut for a cell that fits where the cursor is. Where
+// it takes a cell, the screen, cursor and last-written point must be exactly what
+// insertCharacter leaves; where it declines, it must have changed nothing.
+TEST(BufferTest, PutNarrowCellAgreesWithInsertCharacter) {
+    struct Case {
+        const char* name;
+        int x;
+        bool insert = false;
+        bool wrap = true;
+        int marginRight = -1; // margin mode with this right margin
+        bool isProtected = false;
+    };
+    const Case cases[] = {
+        {"at the start", 0},
+        {"in the last column", 9},
+        {"pending wrap", 10},
+        {"pending wrap, no wrap", 10, false, false},
+        {"insert mode", 3, true},
+        {"at the right margin", 5, false, true, 5},
+        {"beyond the right margin", 7, false, true, 5},
+        {"protected", 2, false, true, -1, true},
+    };
+    int taken = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Screen fast(10), slow(10);
+        for (Screen* s : {&fast, &slow}) {
+            s->type(U"abcdefghij");
+            s->buffer.setX(c.x);
+            s->buffer.curAttr.bg = Attribute::Color::ansi256(5);
+            s->modes.insertMode = c.insert;
+            s->modes.wraparound = c.wrap;
+            if (c.marginRight >= 0) {
+                s->modes.marginMode = true;
+                s->buffer.marginRight = c.marginRight;
+            }
+        }
+        CharData printed = cell(U'x');
+        printed.setProtected(c.isProtected);
+        const std::string before = fast.row(0);
+        if (!fast.buffer.putNarrowCell(printed)) {
+            EXPECT_EQ(fast.row(0), before);
+            EXPECT_EQ(fast.buffer.x(), c.x);
+            continue;
+        }
+        ++taken;
+        slow.buffer.insertCharacter(printed);
+        EXPECT_EQ(fast.buffer.x(), slow.buffer.x());
+        EXPECT_EQ(fast.buffer.y(), slow.buffer.y());
+        EXPECT_EQ(fast.buffer.lastBufferStorage(), slow.buffer.lastBufferStorage());
+        for (int col = 0; col < 10; ++col)
+            EXPECT_EQ(fast.buffer.lines()[0][col], slow.buffer.lines()[0][col]) << col;
+    }
+    EXPECT_EQ(taken, 4); // every case that fits as it is
+}
+
 TEST(BufferTest, InsertModeShiftsCellsRight) {
     Screen screen(10);
     screen.type(U"abcdef");

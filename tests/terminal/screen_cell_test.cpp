@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "terminal/CellTables.h"
 #include "terminal/CharData.h"
@@ -83,6 +84,37 @@ TEST(GraphemeTableTest, StopsHandingOutCodesWhenFull) {
     EXPECT_EQ(table.codeFor(U"a\u0301"), a);
     EXPECT_EQ(table.clusterFor(*b), std::u32string(U"b\u0301"));
     EXPECT_FALSE(table.clusterFor(*b + 1));
+}
+
+// Base-and-mark pairs are answered from a cache in front of the map. Whatever path
+// answers, a code must name the cluster asked for, also after a sweep has freed codes
+// and handed them to other clusters.
+TEST(GraphemeTableTest, EveryCodeNamesItsClusterAcrossSweeps) {
+    GraphemeTable table(64);
+    std::vector<std::u32string> clusters;
+    for (char32_t base = U'a'; base <= U'z'; ++base)
+        for (char32_t mark = 0x300; mark < 0x340; ++mark) clusters.push_back({base, mark});
+    clusters.push_back(U"e\u0301\u0302"); // longer clusters take the map alone
+    clusters.push_back(U"\U0001F468\u200D\U0001F469");
+    const auto check = [&](const std::u32string& cluster) {
+        const auto code = table.codeFor(cluster);
+        if (!code) return false;
+        EXPECT_EQ(table.clusterFor(*code), cluster);
+        EXPECT_EQ(table.codeFor(cluster), code) << "a second look-up agrees";
+        return true;
+    };
+    std::size_t entered = 0;
+    for (int round = 0; round < 8; ++round) {
+        for (std::size_t i = round; i < clusters.size(); i += 7)
+            if (check(clusters[i])) ++entered;
+        // Keep only the codes of every third cluster alive, so freed codes are reused
+        // for other pairs in the next round.
+        table.beginSweep();
+        for (std::size_t i = 0; i < clusters.size(); i += 3)
+            if (const auto code = table.codeFor(clusters[i])) table.mark(*code);
+        table.endSweep();
+    }
+    EXPECT_GT(entered, 64u);
 }
 
 TEST(TinyAtomTest, IdenticalPayloadsShareAnAtom) {
