@@ -16,18 +16,27 @@ ssh_key refuse(const std::string& path, const std::string& reason) {
 }
 
 // Reads the passphrase and opens the private half; false when the user gave up.
-bool unlock(Console& console, const std::string& path, const OpkFile& file, KeyPair& key, std::string& error) {
+bool unlock(Console& console, const std::string& path, const OpkFile& file, KeyPair& key,
+            std::string& error) {
     if (!file.encrypted) return unlockOpk(file, {}, key, error) == OpkUnlock::ok;
     for (int attempt = 0; attempt < passphraseAttempts; ++attempt) {
+        // Read into storage the console reserves up front and wiped whole here: a
+        // copy could sit in a short string's inline buffer, which nothing wipes.
         std::string answer;
-        const bool typed = console.readLine("Passphrase for key \"" + file.comment + "\": ", answer, false);
-        const SecretString passphrase(answer);
-        wipe(answer.data(), answer.size());
+        const bool typed = console.readLine(
+            "Passphrase for key \"" + printableComment(file.comment) + "\": ", answer, false);
+        const OpkUnlock result =
+            typed ? unlockOpk(file, view(answer), key, error) : OpkUnlock::wrongPassphrase;
+        Console::wipe(answer);
         if (!typed) break;
-        switch (unlockOpk(file, view(passphrase), key, error)) {
-        case OpkUnlock::ok: return true;
-        case OpkUnlock::damaged: return false;
-        case OpkUnlock::wrongPassphrase: Console::message("wrong passphrase for key file " + path); break;
+        switch (result) {
+        case OpkUnlock::ok:
+            return true;
+        case OpkUnlock::damaged:
+            return false;
+        case OpkUnlock::wrongPassphrase:
+            Console::message("wrong passphrase for key file " + path);
+            break;
         }
     }
     error = "no correct passphrase given";

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,12 +35,23 @@ using ByteView = std::span<const uint8_t>;
 // Text that may hold a secret (passphrases, decoded key files).
 using SecretString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
 
+// A short string keeps its characters inside the object, where the allocator
+// never sees them to wipe them; reserving past that buffer keeps a secret on
+// the heap.
+inline SecretString secretWithRoom(size_t size) {
+    SecretString secret;
+    secret.reserve(std::max<size_t>(size, 64));
+    return secret;
+}
+
 inline ByteView view(std::string_view text) {
     return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
 }
 inline std::string_view text(ByteView bytes) {
     return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
-inline void append(Bytes& out, ByteView bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+inline void append(Bytes& out, ByteView bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
 
 } // namespace tarvik

@@ -1,13 +1,15 @@
 #include "engine/keys/KeyTool.h"
 
 #include "engine/keys/KeyFileIO.h"
-#include "engine/keys/OpenSshKey.h"
 #include "engine/keys/OpenSshCipher.h"
+#include "engine/keys/OpenSshKey.h"
 #include "engine/keys/OpkFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,8 +18,9 @@ namespace tarvik {
 namespace {
 
 constexpr int passphraseAttempts = 3;
-constexpr const char* usage =
-    "usage: tarvik-key info FILE | to-openssh IN.opk OUT | to-opk IN OUT.opk [--version 2|3] [--comment TEXT]";
+constexpr size_t secretCapacity = 1024;
+constexpr const char* usage = "usage: tarvik-key info FILE | to-openssh IN.opk OUT | to-opk IN OUT.opk "
+                              "[--version 2|3] [--comment TEXT]";
 
 struct Failure {
     std::string message;
@@ -28,20 +31,56 @@ void say(const std::string& text) {
     [[maybe_unused]] auto n = write(STDERR_FILENO, line.data(), line.size());
 }
 
+// Echo stays off only while a prompt waits: a signal that ends the program
+// (Ctrl-C, a closed terminal) puts the user's settings back before it acts.
+class QuietTerminal {
+  public:
+    QuietTerminal() {
+        if (isatty(STDIN_FILENO) != 1 || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+        struct sigaction restore {};
+        restore.sa_handler = restoreAndRaise;
+        sigemptyset(&restore.sa_mask);
+        for (size_t i = 0; i < std::size(signals_); ++i)
+            sigaction(signals_[i], &restore, &previous_[i]);
+        struct termios quiet = saved_;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        quiet.c_lflag |= ICANON | ECHONL;
+        active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        if (!active_) restoreHandlers();
+    }
+    ~QuietTerminal() {
+        if (!active_) return;
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        active_ = false;
+        restoreHandlers();
+    }
+    QuietTerminal(const QuietTerminal&) = delete;
+    QuietTerminal& operator=(const QuietTerminal&) = delete;
+
+  private:
+    static void restoreAndRaise(int signal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        ::signal(signal, SIG_DFL);
+        raise(signal);
+    }
+    void restoreHandlers() {
+        for (size_t i = 0; i < std::size(signals_); ++i)
+            sigaction(signals_[i], &previous_[i], nullptr);
+    }
+
+    static inline struct termios saved_ {};
+    static constexpr int signals_[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+    struct sigaction previous_[std::size(signals_)]{};
+    bool active_ = false;
+};
+
 // A line from standard input, without echo when it is a terminal. False at end of input.
 bool readSecretLine(const std::string& prompt, SecretString& line) {
     const bool terminal = isatty(STDIN_FILENO) == 1;
-    struct termios saved {};
-    bool changed = false;
-    if (terminal && tcgetattr(STDIN_FILENO, &saved) == 0) {
-        struct termios quiet = saved;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ICANON | ECHONL;
-        changed = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
+    QuietTerminal quiet;
     [[maybe_unused]] auto n = write(STDERR_FILENO, prompt.data(), prompt.size());
     line.clear();
-    line.reserve(1024);
+    line.reserve(secretCapacity);
     bool any = false;
     char c;
     for (;;) {
@@ -50,9 +89,10 @@ bool readSecretLine(const std::string& prompt, SecretString& line) {
         if (got <= 0) break;
         any = true;
         if (c == '\n' || c == '\r') break;
-        line += c;
+        // Never past the reserved storage: growing it would leave a copy behind.
+        if (line.size() + 1 < secretCapacity) line += c;
     }
-    if (changed) tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    c = 0;
     if (!terminal) say("");
     return any;
 }
@@ -60,7 +100,8 @@ bool readSecretLine(const std::string& prompt, SecretString& line) {
 // The passphrase a new file is written with; empty for none.
 SecretString newPassphrase(const std::string& path) {
     SecretString first, second;
-    if (!readSecretLine("New passphrase for " + path + " (empty for none): ", first) || first.empty()) return {};
+    if (!readSecretLine("New passphrase for " + path + " (empty for none): ", first) || first.empty())
+        return {};
     if (!readSecretLine("The same passphrase again: ", second) || first != second)
         throw Failure{"the passphrases do not match"};
     return first;
@@ -94,11 +135,16 @@ KeyPair unlockOpkInput(const std::string& path, const OpkFile& file) {
     }
     for (int attempt = 0; attempt < passphraseAttempts; ++attempt) {
         SecretString passphrase;
-        if (!readSecretLine("Passphrase for key \"" + file.comment + "\": ", passphrase)) break;
+        if (!readSecretLine("Passphrase for key \"" + printableComment(file.comment) + "\": ", passphrase))
+            break;
         switch (unlockOpk(file, view(passphrase), key, error)) {
-        case OpkUnlock::ok: return key;
-        case OpkUnlock::damaged: throw Failure{path + ": " + error};
-        case OpkUnlock::wrongPassphrase: say("wrong passphrase"); break;
+        case OpkUnlock::ok:
+            return key;
+        case OpkUnlock::damaged:
+            throw Failure{path + ": " + error};
+        case OpkUnlock::wrongPassphrase:
+            say("wrong passphrase");
+            break;
         }
     }
     throw Failure{path + ": no correct passphrase given"};
@@ -132,14 +178,16 @@ KeyPair readOpenSshInput(const std::string& path) {
     size_t used = 0;
     if (auto reason = checkPublicBlob(key.algorithm, key.publicBlob); !reason.empty())
         throw Failure{path + ": " + reason};
-    if (auto reason = checkPrivateFields(key.algorithm, key.publicBlob, key.privateFields, used); !reason.empty())
+    if (auto reason = checkPrivateFields(key.algorithm, key.publicBlob, key.privateFields, used);
+        !reason.empty())
         throw Failure{path + ": " + reason};
     return key;
 }
 
 int info(const std::string& path) {
     const OpkFile file = parseOpkInput(path);
-    std::string text = "Algorithm: " + keyAlgorithmName(file.algorithm) + "\nComment: " + file.comment +
+    std::string text = "Algorithm: " + keyAlgorithmName(file.algorithm) +
+                       "\nComment: " + printableComment(file.comment) +
                        "\nFingerprint: " + file.fingerprint() + "\nVersion: " + std::to_string(file.version) +
                        "\nEncrypted: " + (file.encrypted ? "yes (aes256-cbc)" : "no") + "\n";
     std::cout << text;

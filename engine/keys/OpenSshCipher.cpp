@@ -39,8 +39,12 @@ int runKeygen(int keyFd, std::string_view answers) {
         int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
-        char* const argv[] = {const_cast<char*>("ssh-keygen"), const_cast<char*>("-q"), const_cast<char*>("-p"),
-                              const_cast<char*>("-f"), const_cast<char*>("/proc/self/fd/3"), nullptr};
+        char* const argv[] = {const_cast<char*>("ssh-keygen"),
+                              const_cast<char*>("-q"),
+                              const_cast<char*>("-p"),
+                              const_cast<char*>("-f"),
+                              const_cast<char*>("/proc/self/fd/3"),
+                              nullptr};
         char* const env[] = {const_cast<char*>("PATH=/usr/bin:/bin"), nullptr};
         execve("/usr/bin/ssh-keygen", argv, env);
         _exit(127);
@@ -81,7 +85,8 @@ bool reprotect(std::string_view in, const SecretString& answers, SecretString& o
 
 bool encryptOpenSshText(std::string_view plain, const SecretString& passphrase, SecretString& out,
                         std::string& error) {
-    SecretString answers = passphrase;
+    SecretString answers = secretWithRoom(2 * passphrase.size() + 2);
+    answers += passphrase;
     answers += '\n';
     answers += passphrase;
     answers += '\n';
@@ -90,7 +95,8 @@ bool encryptOpenSshText(std::string_view plain, const SecretString& passphrase, 
 
 bool decryptOpenSshText(std::string_view encrypted, const SecretString& passphrase, SecretString& out,
                         std::string& error) {
-    SecretString answers = passphrase;
+    SecretString answers = secretWithRoom(passphrase.size() + 3);
+    answers += passphrase;
     answers += "\n\n\n";
     return reprotect(encrypted, answers, out, error, "wrong passphrase");
 }

@@ -66,7 +66,8 @@ class Parser {
         uint32_t lineCount = 0;
         if (!count(name, lineCount)) return false;
         if (lineCount > OpkLimits::blobLines)
-            return fail(std::string(what) + " has more than " + std::to_string(OpkLimits::blobLines) + " lines");
+            return fail(std::string(what) + " has more than " + std::to_string(OpkLimits::blobLines) +
+                        " lines");
         SecretString joined;
         std::string_view line;
         for (uint32_t i = 0; i < lineCount; ++i) {
@@ -97,12 +98,10 @@ bool parseVersion(std::string_view line, OpkFile& file, std::string_view& rest, 
     line.remove_prefix(signature.size());
     const size_t colon = line.find(": ");
     uint32_t version = 0;
-    if (colon == std::string_view::npos || !number(line.substr(0, colon), version)) {
-        error = "an unknown OPK version";
-        return false;
-    }
-    if (version != 2 && version != 3) {
-        error = version > 3 ? "a newer OPK version (" + std::to_string(version) + ")" : "an unknown OPK version";
+    // Every version but the two this program writes is one it cannot know.
+    if (colon == std::string_view::npos || !number(line.substr(0, colon), version) ||
+        (version != 2 && version != 3)) {
+        error = "a newer OPK version";
         return false;
     }
     file.version = static_cast<int>(version);
@@ -129,7 +128,8 @@ bool parseArgon2(Parser& parser, Argon2Parameters& argon2) {
     if (argon2.lanes > OpkLimits::argon2Lanes) return parser.fail("the Argon2 parallelism is above 64");
     if (!hexDecode(salt, argon2.salt)) return parser.fail("the Argon2 salt is not hexadecimal");
     // Below these Argon2 itself refuses to run.
-    if (argon2.passes < 1 || argon2.lanes < 1 || argon2.memoryKiB < 8 * argon2.lanes || argon2.salt.size() < 8)
+    if (argon2.passes < 1 || argon2.lanes < 1 || argon2.memoryKiB < 8 * argon2.lanes ||
+        argon2.salt.size() < 8)
         return parser.fail("the Argon2 parameters are below Argon2's minimum");
     return true;
 }
@@ -144,7 +144,7 @@ std::optional<KeyMaterial> deriveKeys(int version, bool encrypted, const Argon2P
     if (version == 3) {
         if (!encrypted) return keys;
         auto out = tarvik::argon2(argon2.flavour, passphrase, argon2.salt, argon2.memoryKiB, argon2.passes,
-                                 argon2.lanes, 80);
+                                  argon2.lanes, 80);
         if (!out) return std::nullopt;
         ByteView all(*out);
         keys.cipherKey.assign(all.begin(), all.begin() + 32);
@@ -210,15 +210,16 @@ bool parseOpk(std::string_view text, OpkFile& file, std::string& error) {
     if (!parser.header("Comment", value)) return false;
     file.comment = std::string(value);
     if (!parser.blob("Public-Lines", "the public key", file.publicBlob)) return false;
-    if (auto reason = checkPublicBlob(file.algorithm, file.publicBlob); !reason.empty()) return parser.fail(reason);
+    if (auto reason = checkPublicBlob(file.algorithm, file.publicBlob); !reason.empty())
+        return parser.fail(reason);
     if (file.version == 3 && file.encrypted && !parseArgon2(parser, file.argon2)) return false;
     if (!parser.blob("Private-Lines", "the private key", file.privateBlob)) return false;
     if (file.encrypted && file.privateBlob.size() % 16)
         return parser.fail("the encrypted private key is not a multiple of 16 bytes");
     if (!parser.header("Private-MAC", value)) return false;
     if (!hexDecode(value, file.mac) || file.mac.size() != (file.version == 3 ? 32u : 20u))
-        return parser.fail("the MAC is not a hexadecimal " + std::string(file.version == 3 ? "SHA-256" : "SHA-1") +
-                           " value");
+        return parser.fail("the MAC is not a hexadecimal " +
+                           std::string(file.version == 3 ? "SHA-256" : "SHA-1") + " value");
     if (!parser.lines().onlyBlankLeft()) return parser.fail("text follows the MAC");
     return true;
 }
@@ -241,7 +242,8 @@ OpkUnlock unlockOpk(const OpkFile& file, ByteView passphrase, KeyPair& key, std:
         plain = file.privateBlob;
     }
     if (!equalInConstantTime(computeMac(file, keys->macKey, plain), file.mac)) {
-        error = file.encrypted ? "wrong passphrase" : "the MAC does not match: the file is damaged or altered";
+        error =
+            file.encrypted ? "wrong passphrase" : "the MAC does not match: the file is damaged or altered";
         return file.encrypted ? OpkUnlock::wrongPassphrase : OpkUnlock::damaged;
     }
     size_t used = 0;
@@ -280,16 +282,17 @@ SecretString writeOpk(const KeyPair& key, int version, ByteView passphrase, cons
         file.privateBlob = std::move(plain);
     }
 
-    const std::string head = std::string(signature) + std::to_string(version) + ": " + keyAlgorithmName(key.algorithm) +
-                       "\nEncryption: " + (file.encrypted ? "aes256-cbc" : "none") + "\nComment: " + file.comment +
-                       "\n";
+    const std::string head =
+        std::string(signature) + std::to_string(version) + ": " + keyAlgorithmName(key.algorithm) +
+        "\nEncryption: " + (file.encrypted ? "aes256-cbc" : "none") + "\nComment: " + file.comment + "\n";
     SecretString out(head);
     appendBlobLines(out, "Public-Lines", file.publicBlob);
     if (version == 3 && file.encrypted) {
-        const char* flavour = argon2.flavour == Argon2Flavour::id ? "Argon2id"
+        const char* flavour = argon2.flavour == Argon2Flavour::id  ? "Argon2id"
                               : argon2.flavour == Argon2Flavour::i ? "Argon2i"
                                                                    : "Argon2d";
-        out += "Key-Derivation: " + std::string(flavour) + "\nArgon2-Memory: " + std::to_string(argon2.memoryKiB) +
+        out += "Key-Derivation: " + std::string(flavour) +
+               "\nArgon2-Memory: " + std::to_string(argon2.memoryKiB) +
                "\nArgon2-Passes: " + std::to_string(argon2.passes) +
                "\nArgon2-Parallelism: " + std::to_string(argon2.lanes) +
                "\nArgon2-Salt: " + hexEncode(file.argon2.salt) + "\n";
@@ -297,6 +300,24 @@ SecretString writeOpk(const KeyPair& key, int version, ByteView passphrase, cons
     appendBlobLines(out, "Private-Lines", file.privateBlob);
     out += "Private-MAC: " + hexEncode(file.mac) + "\n";
     return out;
+}
+
+std::string printableComment(std::string_view comment) {
+    std::string shown;
+    shown.reserve(comment.size());
+    for (size_t i = 0; i < comment.size(); ++i) {
+        const auto c = static_cast<unsigned char>(comment[i]);
+        const bool c1 = c == 0xC2 && i + 1 < comment.size() &&
+                        static_cast<unsigned char>(comment[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(comment[i + 1]) <= 0x9F;
+        if (c < 0x20 || c == 0x7F || c1) {
+            shown += '?';
+            if (c1) ++i;
+        } else {
+            shown += comment[i];
+        }
+    }
+    return shown;
 }
 
 } // namespace tarvik

@@ -36,6 +36,11 @@ struct OpkFile {
     std::string fingerprint() const { return sha256Fingerprint(publicBlob); }
 };
 
+// The comment as it may be shown on a terminal: a key file from elsewhere could
+// carry control characters (C0, DEL, C1) that would move the cursor or set a
+// title; each becomes '?'. The stored comment is left as it is.
+std::string printableComment(std::string_view comment);
+
 // Everything that can be checked without the passphrase; the reason otherwise.
 bool parseOpk(std::string_view text, OpkFile& file, std::string& error);
 

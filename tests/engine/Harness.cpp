@@ -30,7 +30,12 @@ int remainingMs(Clock::time_point end) {
 } // namespace
 
 PtyRunner::PtyRunner(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-                     unsigned short columns, unsigned short rows) {
+                     unsigned short columns, unsigned short rows)
+    : PtyRunner(Program{SKIV_PATH}, args, env, columns, rows) {}
+
+PtyRunner::PtyRunner(const Program& program, const std::vector<std::string>& args,
+                     const std::map<std::string, std::string>& env, unsigned short columns,
+                     unsigned short rows) {
     struct winsize size {};
     size.ws_col = columns;
     size.ws_row = rows;
@@ -48,7 +53,7 @@ PtyRunner::PtyRunner(const std::vector<std::string>& args, const std::map<std::s
     std::vector<std::string> environment;
     for (const auto& [key, value] : merged)
         environment.push_back(key + "=" + value);
-    std::vector<std::string> argv{SKIV_PATH};
+    std::vector<std::string> argv{program.path};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char*> argp, envp;
     for (auto& a : argv)

@@ -19,6 +19,13 @@ class PtyRunner {
   public:
     PtyRunner(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {},
               unsigned short columns = 80, unsigned short rows = 24);
+    // Another of the engine's programs in skiv's place.
+    struct Program {
+        std::string path;
+    };
+    PtyRunner(const Program& program, const std::vector<std::string>& args,
+              const std::map<std::string, std::string>& env = {}, unsigned short columns = 80,
+              unsigned short rows = 24);
     ~PtyRunner();
 
     void send(const std::string& bytes);

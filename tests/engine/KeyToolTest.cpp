@@ -1,9 +1,11 @@
 // tarvik-key against keys that ssh-keygen writes and checks.
+#include "Harness.h"
 #include "OpkTestSupport.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 namespace tarvik {
 namespace {
@@ -35,8 +37,8 @@ class KeyTool : public ::testing::Test {
     void expectSignatureVerifies(const std::string& key, const std::string& pub) {
         std::ofstream(path("data")) << "signed by the converted key\n";
         runShell("ssh-keygen -q -Y sign -f " + key + " -n test " + path("data") + " 2>/dev/null");
-        EXPECT_EQ(std::system(("ssh-keygen -q -Y check-novalidate -n test -f " + pub + " -s " + path("data.sig") +
-                               " < " + path("data") + " >/dev/null 2>&1")
+        EXPECT_EQ(std::system(("ssh-keygen -q -Y check-novalidate -n test -f " + pub + " -s " +
+                               path("data.sig") + " < " + path("data") + " >/dev/null 2>&1")
                                   .c_str()),
                   0);
         fs::remove(path("data.sig"));
@@ -49,9 +51,15 @@ TEST_F(KeyTool, ConvertsEveryKindOfOpenSshKeyToOpkAndBack) {
     const struct {
         std::string type, format, passphrase;
     } inputs[] = {
-        {"ed25519", "", ""},      {"ecdsa-256", "", ""}, {"ecdsa-384", "", ""}, {"ecdsa-521", "", ""},
-        {"rsa", "", ""},          {"dsa", "", ""},       {"ed25519", "", "old secret"},
-        {"rsa", "PEM", "old secret"}, {"ecdsa-256", "PKCS8", ""},
+        {"ed25519", "", ""},
+        {"ecdsa-256", "", ""},
+        {"ecdsa-384", "", ""},
+        {"ecdsa-521", "", ""},
+        {"rsa", "", ""},
+        {"dsa", "", ""},
+        {"ed25519", "", "old secret"},
+        {"rsa", "PEM", "old secret"},
+        {"ecdsa-256", "PKCS8", ""},
     };
     for (const auto& in : inputs) {
         SCOPED_TRACE(in.type + " " + in.format + " '" + in.passphrase + "'");
@@ -62,19 +70,23 @@ TEST_F(KeyTool, ConvertsEveryKindOfOpenSshKeyToOpkAndBack) {
             for (const std::string secret : {"", "new secret"}) {
                 const std::string opk = path("key.opk"), back = path("back");
                 const std::string answers = old + (secret.empty() ? "\n" : secret + "\n" + secret + "\n");
-                ToolRun to = runKeyTool("to-opk " + source + " " + opk + " --version " + std::to_string(version) +
-                                            " --comment 'moved key'",
+                ToolRun to = runKeyTool("to-opk " + source + " " + opk + " --version " +
+                                            std::to_string(version) + " --comment 'moved key'",
                                         answers);
                 ASSERT_EQ(to.status, 0) << to.err;
                 ToolRun info = runKeyTool("info " + opk);
-                EXPECT_NE(info.out.find("Fingerprint: " + fingerprint(pub) + "\n"), std::string::npos) << info.out;
+                EXPECT_NE(info.out.find("Fingerprint: " + fingerprint(pub) + "\n"), std::string::npos)
+                    << info.out;
                 EXPECT_NE(info.out.find("Comment: moved key\n"), std::string::npos);
                 EXPECT_NE(info.out.find("Version: " + std::to_string(version) + "\n"), std::string::npos);
-                EXPECT_NE(info.out.find(secret.empty() ? "Encrypted: no" : "Encrypted: yes"), std::string::npos);
-                ToolRun from = runKeyTool("to-openssh " + opk + " " + back, secret.empty() ? "\n" : secret + "\n\n");
+                EXPECT_NE(info.out.find(secret.empty() ? "Encrypted: no" : "Encrypted: yes"),
+                          std::string::npos);
+                ToolRun from =
+                    runKeyTool("to-openssh " + opk + " " + back, secret.empty() ? "\n" : secret + "\n\n");
                 ASSERT_EQ(from.status, 0) << from.err;
                 EXPECT_EQ(publicKey(back), publicKey(source, in.passphrase));
-                EXPECT_EQ(fs::status(back).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+                EXPECT_EQ(fs::status(back).permissions() & fs::perms::all,
+                          fs::perms::owner_read | fs::perms::owner_write);
                 expectSignatureVerifies(back, pub);
                 fs::remove(opk);
                 fs::remove(back);
@@ -109,8 +121,10 @@ TEST_F(KeyTool, UsageErrorsAndFailuresLeaveNothingBehind) {
         {"to-opk " + path("source") + " " + path("out") + " --comment", "", 2, "usage: tarvik-key "},
         {"info " + path("missing"), "", 1, "tarvik-key: " + path("missing") + ": No such file or directory"},
         {"info " + path("source"), "", 1, "tarvik-key: " + path("source") + ": not an OPK key file"},
-        {"to-openssh " + path("locked.opk") + " " + path("out"), "a\nb\nc\n", 1, "no correct passphrase given"},
-        {"to-openssh " + path("locked.opk") + " " + path("existing"), "pw\n\n", 1, path("existing") + " already exists"},
+        {"to-openssh " + path("locked.opk") + " " + path("out"), "a\nb\nc\n", 1,
+         "no correct passphrase given"},
+        {"to-openssh " + path("locked.opk") + " " + path("existing"), "pw\n\n", 1,
+         path("existing") + " already exists"},
         {"to-opk " + path("source") + " " + path("out"), "one\ntwo\n", 1, "the passphrases do not match"},
     };
     for (const auto& c : cases) {
@@ -139,6 +153,28 @@ TEST_F(KeyTool, InfoNeverShowsThePrivateKey) {
     EXPECT_EQ(info.status, 0);
     EXPECT_EQ(info.out.find(privateLine), std::string::npos);
     EXPECT_EQ(info.out.find("Private"), std::string::npos);
+}
+
+// At a passphrase prompt on a terminal: a comment from a foreign file cannot
+// send control sequences, and Ctrl-C ends the tool with the echo back on.
+TEST_F(KeyTool, APassphrasePromptShowsNoControlCharactersAndCtrlCRestoresTheTerminal) {
+    generateKey("ed25519", path("source"));
+    ASSERT_EQ(runKeyTool("to-opk " + path("source") + " " + path("k.opk") +
+                             " --comment \"$(printf 'x\\033]0;owned\\007y')\"",
+                         "pw\npw\n")
+                  .status,
+              0);
+    PtyRunner tool(PtyRunner::Program{TARVIK_KEY_PATH}, {"to-openssh", path("k.opk"), path("out")});
+    ASSERT_TRUE(tool.waitFor("Passphrase for key \"x?]0;owned?y\": ")) << tool.output();
+    struct termios prompting {};
+    ASSERT_EQ(tcgetattr(tool.master(), &prompting), 0);
+    EXPECT_EQ(prompting.c_lflag & ECHO, 0u);
+    tool.send("\x03");
+    EXPECT_EQ(tool.waitExit(), 128 + SIGINT);
+    struct termios after {};
+    ASSERT_EQ(tcgetattr(tool.master(), &after), 0);
+    EXPECT_NE(after.c_lflag & ECHO, 0u);
+    EXPECT_FALSE(fs::exists(path("out")));
 }
 
 } // namespace

@@ -93,6 +93,9 @@ programs)
   grep -qx 'hi *' <<< "$out" || fail "tarvik-headless -- /bin/echo hi printed: $out"
   [[ $("$usr/libexec/tarvik/skiv" -V) == skiv\ * ]] || fail "skiv -V"
   "$usr/bin/tarvik-replay" < /dev/null > /dev/null || fail "tarvik-replay on empty input"
+  status=0
+  err=$("$usr/bin/tarvik-key" 2>&1) || status=$?
+  [[ $status -eq 2 && "$err" == "usage: tarvik-key "* ]] || fail "tarvik-key: status $status, said: $err"
   if ((has_app)); then
     [[ $("$usr/bin/tarvik" --version) == "Tarvik 1.4.2" ]] || fail "tarvik --version: $("$usr/bin/tarvik" --version)"
     for bad in --no-such-option -e; do
