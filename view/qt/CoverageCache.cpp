@@ -11,7 +11,7 @@
 
 namespace tarvik {
 
-std::size_t CoverageCache::KeyHash::operator()(const Key& key) const {
+std::size_t CoverageCache::hash(const Key& key) {
     std::uint64_t x = 0, y = 0;
     std::memcpy(&x, &key.fx, sizeof x);
     std::memcpy(&y, &key.fy, sizeof y);
@@ -21,15 +21,39 @@ std::size_t CoverageCache::KeyHash::operator()(const Key& key) const {
     return static_cast<std::size_t>(h ^ (h >> 29));
 }
 
+void CoverageCache::clear() {
+    tiles_.clear();
+    slots_.assign(1024, Slot{});
+}
+
 const CoverageCache::Tile& CoverageCache::lookup(int font, std::uint32_t index, QPointF pen, double scale) {
     if (scale != scale_) {
-        tiles_.clear();
+        clear();
         scale_ = scale;
     }
     const Key key{font, index, pen.x() - std::floor(pen.x()), pen.y() - std::floor(pen.y())};
-    auto found = tiles_.find(key);
-    if (found == tiles_.end()) found = tiles_.emplace(key, render(font, index, key.fx, key.fy, scale)).first;
-    return found->second;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash(key) & mask; slots_[i].tile; i = (i + 1) & mask)
+        if (slots_[i].key == key) return *slots_[i].tile;
+    const Tile& tile = tiles_.emplace_back(render(font, index, key.fx, key.fy, scale));
+    if (2 * tiles_.size() > slots_.size()) grow();
+    insert(key, &tile);
+    return tile;
+}
+
+void CoverageCache::insert(const Key& key, const Tile* tile) {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash(key) & mask;
+    while (slots_[i].tile)
+        i = (i + 1) & mask;
+    slots_[i] = Slot{key, tile};
+}
+
+void CoverageCache::grow() {
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    for (const Slot& slot : old)
+        if (slot.tile) insert(slot.key, slot.tile);
 }
 
 CoverageCache::Tile CoverageCache::render(int font, std::uint32_t index, double fx, double fy, double scale) const {

@@ -5,7 +5,7 @@
 #include <QPointF>
 
 #include <cstdint>
-#include <unordered_map>
+#include <deque>
 #include <vector>
 
 #include "view/qt/PixelTarget.h"
@@ -31,10 +31,10 @@ class CoverageCache {
         std::vector<std::uint16_t> lineSpans;
     };
 
-    explicit CoverageCache(const GlyphCache& glyphs) : glyphs_(glyphs) { tiles_.reserve(1024); }
+    explicit CoverageCache(const GlyphCache& glyphs) : glyphs_(glyphs) { clear(); }
 
     // Empties the cache (after a font change, or a change of device pixel ratio).
-    void clear() { tiles_.clear(); }
+    void clear();
 
     // The tile of glyph `index` of font slot `font` drawn at device position `pen`
     // (whose whole part the caller adds back) with `scale` device pixels per unit.
@@ -50,15 +50,24 @@ class CoverageCache {
         double fy;
         friend bool operator==(const Key&, const Key&) = default;
     };
-    struct KeyHash {
-        std::size_t operator()(const Key& key) const;
+    static std::size_t hash(const Key& key);
+
+    // The lookup runs once per glyph drawn: an open-addressed table of keys beside the
+    // tile pointers keeps it to a probe or two in memory it has just touched, where a
+    // node-based map walked a chain of separately allocated tiles.
+    struct Slot {
+        Key key{};
+        const Tile* tile = nullptr; // null: free
     };
+    void insert(const Key& key, const Tile* tile);
+    void grow();
 
     Tile render(int font, std::uint32_t index, double fx, double fy, double scale) const;
 
     const GlyphCache& glyphs_;
     double scale_ = 0;
-    std::unordered_map<Key, Tile, KeyHash> tiles_;
+    std::deque<Tile> tiles_; // a deque, so the tiles handed out stay put as it grows
+    std::vector<Slot> slots_; // a power of two in size, at most half full
 };
 
 } // namespace tarvik

@@ -3,8 +3,11 @@
 
 #include <QPainter>
 
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include "view/qt/FramePainter.h"
 #include "view/qt/PixelTarget.h"
@@ -82,6 +85,46 @@ TEST(PixelTarget, DirectPixelsMatchThePainter) {
             // The blend may round one step away from the raster engine's; anything more
             // is a glyph or an edge in the wrong place.
             EXPECT_LE(d.amount, 1) << c.name << " at scale " << scale << ", pixel " << d.at.x() << "," << d.at.y();
+        }
+}
+
+// Coverage blended at every width a line's pixels can be processed in pieces of, and
+// cut by the image's edges: covered pixels get the colour over what was there, all
+// others stay exactly as they were.
+TEST(PixelTarget, BlendCoversEachPixelOfEveryLineWidth) {
+    constexpr int imageWidth = 16, imageHeight = 3;
+    const QRgb color = 0xff3c82f0, under = 0xff10a050;
+    for (int width = 1; width <= 11; ++width)
+        for (const int x : {0, 2, imageWidth - width, imageWidth - width / 2 - 1, -width / 2 - 1}) {
+            // Coverage runs through empty, full and partial values, different per pixel.
+            std::vector<uchar> bits(static_cast<std::size_t>(width));
+            for (int i = 0; i < width; ++i)
+                bits[static_cast<std::size_t>(i)] = static_cast<uchar>(std::array{0, 255, 37, 128, 201, 1}[i % 6]);
+            const std::vector<std::uint16_t> spans{0, static_cast<std::uint16_t>(width)};
+            const PixelTarget::Coverage coverage{bits.data(), width, width, 1, spans.data()};
+            QImage image(imageWidth, imageHeight, QImage::Format_RGB32);
+            image.fill(under);
+            {
+                QPainter p(&image);
+                std::optional<PixelTarget> target = PixelTarget::of(p);
+                ASSERT_TRUE(target);
+                target->blend(coverage, x, 1, color);
+            }
+            for (int py = 0; py < imageHeight; ++py)
+                for (int px = 0; px < imageWidth; ++px) {
+                    const int i = px - x;
+                    const bool inside = py == 1 && i >= 0 && i < width;
+                    const int a = inside ? bits[static_cast<std::size_t>(i)] : 0;
+                    const QRgb got = image.pixel(px, py);
+                    const auto expected = [&](int (*channel)(QRgb)) {
+                        return (channel(color) * a + channel(under) * (255 - a)) / 255.0;
+                    };
+                    const double worst =
+                        std::max({std::abs(qRed(got) - expected(qRed)), std::abs(qGreen(got) - expected(qGreen)),
+                                  std::abs(qBlue(got) - expected(qBlue))});
+                    EXPECT_LT(worst, a == 0 || a == 255 ? 0.01 : 1.0)
+                        << "width " << width << " at " << x << ", pixel " << px << "," << py;
+                }
         }
 }
 
