@@ -187,8 +187,10 @@ void SessionWindowController::reconnect() {
     std::optional<Connection> copy = connection_;
     QStringList program = program_;
     ApplicationController& application = application_;
-    application.closeSession(this);
+    // The new session opens before this one closes: closing the last window
+    // first would end the application.
     application.open(copy, program);
+    application.closeSession(this);
 }
 
 void SessionWindowController::disconnect() {

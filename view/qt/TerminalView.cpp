@@ -205,7 +205,10 @@ bool TerminalView::event(QEvent* event) {
         const bool clipboardKey = code == Qt::Key_C || code == Qt::Key_V || code == Qt::Key_A ||
                                   (key->nativeScanCode() == ScanCode::c || key->nativeScanCode() == ScanCode::v ||
                                    key->nativeScanCode() == ScanCode::a);
-        if (!command || clipboardKey) {
+        // Ctrl+Page Up/Down switch tabs where a window has them, as in every
+        // tabbed terminal; where no shortcut takes them they still arrive as keys.
+        const bool tabKey = mods == Qt::ControlModifier && (code == Qt::Key_PageUp || code == Qt::Key_PageDown);
+        if ((!command || clipboardKey) && !tabKey) {
             event->accept();
             return true;
         }

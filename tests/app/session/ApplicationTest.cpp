@@ -2,6 +2,7 @@
 // pseudo-terminals, the Skiv engine against local servers.
 
 #include "app/session/ApplicationController.h"
+#include "app/session/ConfigurationWindowController.h"
 #include "app/session/HostedTerminal.h"
 #include "app/session/LaunchRequest.h"
 #include "app/session/Prompts.h"
@@ -12,12 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <deque>
@@ -39,8 +42,7 @@ class ScriptedPrompts : public Prompts {
 
     void showError(const QString& message) override { errors.push_back(message); }
     std::optional<QString> askUserName() override {
-        if (userNames.empty())
-            return std::nullopt;
+        if (userNames.empty()) return std::nullopt;
         auto answer = userNames.front();
         userNames.pop_front();
         return answer;
@@ -48,8 +50,7 @@ class ScriptedPrompts : public Prompts {
     bool confirmQuit() override {
         ++quitQuestions;
         const bool answer = quitAnswers.empty() || quitAnswers.front();
-        if (!quitAnswers.empty())
-            quitAnswers.pop_front();
+        if (!quitAnswers.empty()) quitAnswers.pop_front();
         return answer;
     }
     void showPanel(const QString&, const QString&, QWidget* accessory) override { delete accessory; }
@@ -160,8 +161,7 @@ class EchoService {
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
                     const QByteArray data = socket->readAll();
                     socket->write("echo:" + data);
-                    if (data.contains("bye"))
-                        socket->disconnectFromHost();
+                    if (data.contains("bye")) socket->disconnectFromHost();
                 });
             }
         });
@@ -185,7 +185,8 @@ Connection rawProfile(quint16 port, ClosePolicy policy) {
 TEST_F(Application, ARawSessionRunsThroughSkiv) {
     EchoService echo;
     app_->open(rawProfile(echo.port(), ClosePolicy::never));
-    ASSERT_EQ(app_->terminals().size(), 1u) << (prompts_->errors.empty() ? "" : prompts_->errors[0].toStdString());
+    ASSERT_EQ(app_->terminals().size(), 1u)
+        << (prompts_->errors.empty() ? "" : prompts_->errors[0].toStdString());
     SessionWindowController& session = *last();
     EXPECT_EQ(session.statusText(), "Running · Orvel / Skiv 0.85");
     session.terminal().pty().send("ping\r");
@@ -212,10 +213,9 @@ TEST_F(Application, ClosePoliciesDecideOnTheExitStatus) {
         app_->open(rawProfile(c.clean ? echo.port() : refused, c.policy));
         ASSERT_EQ(app_->terminals().size(), 1u);
         SessionWindowController* session = last();
-        if (c.clean)
-            session->terminal().pty().send("bye\r");
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app_->terminals().empty() || session->exitCode().has_value(); },
-                                    deadline));
+        if (c.clean) session->terminal().pty().send("bye\r");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return app_->terminals().empty() || session->exitCode().has_value(); }, deadline));
         EXPECT_EQ(app_->terminals().empty(), c.closes) << rawValue(c.policy) << " clean=" << c.clean;
         if (!app_->terminals().empty()) {
             EXPECT_EQ(*session->exitCode() == 0, c.clean);
@@ -302,6 +302,37 @@ TEST_F(Application, ReconnectKeepsTheUserNameEnteredAtThePrompt) {
     ASSERT_EQ(app_->terminals().size(), 1u);
     EXPECT_EQ(last()->connection()->username, "zed");
     EXPECT_TRUE(prompts_->userNames.empty()); // not asked again
+}
+
+// With the configuration window hidden, the session's frame is the last window:
+// a reconnect must not close it on the way and end the application.
+TEST_F(Application, ReconnectingTheOnlySessionKeepsTheApplicationRunning) {
+    app_->configuration()->hide();
+    SessionWindowController& first = openLocal(shell("echo first; sleep 30"));
+    ASSERT_TRUE(shows(first, "first"));
+    // The application's own loop, as in the program: a quit ends it early.
+    QTimer::singleShot(0, [&] { last()->reconnect(); });
+    QTimer::singleShot(300, [] { QCoreApplication::exit(7); });
+    EXPECT_EQ(QCoreApplication::exec(), 7) << "the application quit";
+    ASSERT_EQ(app_->terminals().size(), 1u);
+    EXPECT_TRUE(app_->frameOf(last())->isVisible());
+}
+
+// Ctrl+Page Up/Down move between tabs, though the terminal takes every other key.
+TEST_F(Application, ControlPageUpAndDownSwitchTabs) {
+    SessionWindowController& first = openLocal(shell("sleep 30"));
+    SessionWindowController& second = openLocal(shell("sleep 30"));
+    SessionFrame* frame = app_->frameOf(&second);
+    frame->show();
+    QApplication::setActiveWindow(frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    ASSERT_EQ(frame->currentSession(), &second);
+    QWidget* focused = &second.terminal().view();
+    focused->setFocus();
+    QTest::keyClick(focused, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(frame->currentSession(), &first);
+    QTest::keyClick(&first.terminal().view(), Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(frame->currentSession(), &second);
 }
 
 } // namespace
