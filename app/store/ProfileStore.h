@@ -46,7 +46,9 @@ class ProfileStore {
     bool deleteRow(int row);
     // Merges a profile file: every profile is validated first (one invalid
     // profile imports nothing), an equal profile is skipped, and a profile
-    // whose identifier is taken gets a fresh one. Never matched by name.
+    // whose identifier is taken gets a fresh one. Never matched by name. A
+    // profile already imported once under a fresh identifier (equal in all but
+    // the identifier) is skipped too, so importing a file twice adds nothing.
     void importProfiles(const std::filesystem::path& file);
     // Writes the saved profiles (not the defaults) to a file.
     void exportProfiles(const std::filesystem::path& file) const;

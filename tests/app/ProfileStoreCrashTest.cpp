@@ -81,8 +81,10 @@ TEST(ProfileStoreCrash, KilledWriterLeavesTheOldOrTheNewListNeverAMixture) {
     // the file work that follows without leaving out either end.
     std::uniform_real_distribution<double> moment(0.2, 1.15);
     int trials = 0, old = 0, replaced = 0;
-    const auto budget = Clock::now() + std::chrono::seconds(3);
-    while (trials < 1000 && (trials < 30 || Clock::now() < budget)) {
+    // At least a hundred kills: with writes of a few hundred milliseconds a
+    // time budget alone would stop at a handful.
+    const auto budget = Clock::now() + std::chrono::seconds(10);
+    while (trials < 1000 && (trials < 100 || Clock::now() < budget)) {
         restore();
         const pid_t child = startImport(store, folder / "import.json");
         ASSERT_GT(child, 0);
