@@ -14,9 +14,10 @@ test: build
 	ctest --preset dev
 
 # Starts the app; without a desktop it says so and how to run it under Xvfb.
-run: deps
+run:
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
 	  echo "make run: no display (DISPLAY and WAYLAND_DISPLAY are unset); try: xvfb-run -a make run" >&2; exit 1; fi
+	@$(MAKE) --no-print-directory deps
 	cmake --preset dev
 	cmake --build --preset dev --target tarvik skiv
 	./build/dev/bin/tarvik
