@@ -1,6 +1,7 @@
 // The application end to end: real sessions in real tabs, real children on
 // pseudo-terminals, the Skiv engine against local servers.
 
+#include "Harness.h"
 #include "app/session/ApplicationController.h"
 #include "app/session/ConfigurationWindowController.h"
 #include "app/session/HostedTerminal.h"
@@ -25,7 +26,9 @@
 #include <csignal>
 #include <deque>
 #include <fstream>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tarvik {
 namespace {
@@ -333,6 +336,47 @@ TEST_F(Application, ControlPageUpAndDownSwitchTabs) {
     EXPECT_EQ(frame->currentSession(), &first);
     QTest::keyClick(&first.terminal().view(), Qt::Key_PageDown, Qt::ControlModifier);
     EXPECT_EQ(frame->currentSession(), &second);
+}
+
+// A saved SSH session with a key, through skiv, to a throw-away sshd on
+// 127.0.0.1 whose key skiv already trusts (in a state folder of the test's own).
+TEST_F(Application, ASavedSshSessionWithAKeyJoinsAsASecondTab) {
+    if (access(test::Sshd::path, X_OK) != 0) GTEST_SKIP() << test::Sshd::path << " is not installed";
+    const std::filesystem::path dir = test::makeTempDir("tarvik-app-sshd-");
+    test::run("ssh-keygen -q -t ed25519 -N '' -f " + (dir / "host_key").string());
+    test::run("ssh-keygen -q -t ed25519 -N '' -f " + (dir / "user_key").string());
+    std::filesystem::copy_file(dir / "user_key.pub", dir / "authorized_keys");
+    test::Sshd sshd(dir, dir / "host_key", "PasswordAuthentication no\nKbdInteractiveAuthentication no\n");
+    std::string hostKey = test::readFile(dir / "host_key.pub");
+    std::ofstream(dir / "known_hosts")
+        << "[127.0.0.1]:" << sshd.port() << " " << hostKey.substr(0, hostKey.rfind(' ')) << "\n";
+    const QByteArray oldState = qgetenv("ORVELDIR");
+    qputenv("ORVELDIR", QByteArray::fromStdString(dir.string()));
+
+    SessionWindowController& local = openLocal(shell("sleep 30"));
+    Connection profile;
+    profile.name = "throw-away";
+    profile.host = "127.0.0.1";
+    profile.port = std::to_string(sshd.port());
+    profile.username = getpwuid(getuid())->pw_name;
+    profile.identityFile = (dir / "user_key").string();
+    profile.protocolKind = ConnectionProtocol::SSH;
+    profile.orvelEngine = true;
+    app_->open(profile);
+    ASSERT_EQ(app_->terminals().size(), 2u)
+        << (prompts_->errors.empty() ? "" : prompts_->errors[0].toStdString());
+    SessionWindowController& remote = *last();
+    EXPECT_EQ(app_->frameOf(&remote), app_->frameOf(&local));
+    remote.terminal().pty().send("echo remote$((40+2))\r");
+    EXPECT_TRUE(shows(remote, "remote42")) << screen(remote);
+    remote.disconnect();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !remote.running(); }, deadline));
+    if (oldState.isNull())
+        qunsetenv("ORVELDIR");
+    else
+        qputenv("ORVELDIR", oldState);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 } // namespace
