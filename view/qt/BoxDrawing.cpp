@@ -59,7 +59,10 @@ Geometry makeGeometry(const QPainter& painter, const QRectF& cell) {
     const QPaintDevice* device = painter.device();
     g.dpr = device ? std::max(1.0, device->devicePixelRatioF()) : 1.0;
     g.cell = cell;
-    const double devicePixels = std::round(std::min(cell.width(), cell.height() / 2) * g.dpr / 9.0);
+    // From the row height alone: the cells of a row differ by a pixel in width where
+    // their edges are rounded, and a thickness taken from the width would step from
+    // cell to cell along a line.
+    const double devicePixels = std::round(cell.height() / 2 * g.dpr / 9.0);
     g.lw = std::max(1.0, devicePixels) / g.dpr;
     g.cx = g.snap(cell.left() + (cell.width() - g.lw) / 2) + g.lw / 2;
     g.cy = g.snap(cell.top() + (cell.height() - g.lw) / 2) + g.lw / 2;
@@ -103,7 +106,8 @@ class Lines {
                 // double line that ends here, reach its far stroke to close the corner.
                 return (before == doubled && after == doubled) ? -gap() + half : gap() + half;
             }
-            return std::max(before == none ? 0.0 : thickness(before) / 2, after == none ? 0.0 : thickness(after) / 2);
+            return std::max(before == none ? 0.0 : thickness(before) / 2,
+                            after == none ? 0.0 : thickness(after) / 2);
         }
         const bool isBefore = offset < 0;
         const Weight side = isBefore ? before : after;
@@ -132,10 +136,18 @@ class Lines {
         const double a0 = g_.snap(across0), a1 = g_.snap(across0 + width);
         double b0 = 0, b1 = 0; // along the arm
         switch (arm) {
-        case up: b0 = c.top(), b1 = g_.cy + r; break;
-        case down: b0 = g_.cy - r, b1 = c.bottom(); break;
-        case left: b0 = c.left(), b1 = g_.cx + r; break;
-        case right: b0 = g_.cx - r, b1 = c.right(); break;
+        case up:
+            b0 = c.top(), b1 = g_.cy + r;
+            break;
+        case down:
+            b0 = g_.cy - r, b1 = c.bottom();
+            break;
+        case left:
+            b0 = c.left(), b1 = g_.cx + r;
+            break;
+        case right:
+            b0 = g_.cx - r, b1 = c.right();
+            break;
         }
         b0 = g_.snap(b0), b1 = g_.snap(b1);
         if (dashes_ > 0) {
@@ -197,9 +209,11 @@ void drawDiagonals(QPainter& painter, const Geometry& g, char32_t c, const QColo
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(QPen(color, g.lw * 1.2, Qt::SolidLine, Qt::FlatCap));
     if (c == 0x2571 || c == 0x2573)
-        painter.drawLine(QPointF(cell.right() + ex, cell.top() - ey), QPointF(cell.left() - ex, cell.bottom() + ey));
+        painter.drawLine(QPointF(cell.right() + ex, cell.top() - ey),
+                         QPointF(cell.left() - ex, cell.bottom() + ey));
     if (c == 0x2572 || c == 0x2573)
-        painter.drawLine(QPointF(cell.left() - ex, cell.top() - ey), QPointF(cell.right() + ex, cell.bottom() + ey));
+        painter.drawLine(QPointF(cell.left() - ex, cell.top() - ey),
+                         QPointF(cell.right() + ex, cell.bottom() + ey));
 }
 
 void drawBlock(QPainter& painter, const Geometry& g, char32_t c, const QColor& color) {
@@ -217,7 +231,8 @@ void drawBlock(QPainter& painter, const Geometry& g, char32_t c, const QColor& c
         // Shades as translucent fills: a dot pattern would beat against the pixel grid.
         QColor shaded = color;
         shaded.setAlphaF(static_cast<float>(color.alphaF() * (c - 0x2590) / 4.0));
-        painter.fillRect(QRectF(g.snap(l), g.snap(t), g.snap(l + w) - g.snap(l), g.snap(t + h) - g.snap(t)), shaded);
+        painter.fillRect(QRectF(g.snap(l), g.snap(t), g.snap(l + w) - g.snap(l), g.snap(t + h) - g.snap(t)),
+                         shaded);
         return;
     }
     if (c == 0x2594) return rect(l, t, l + w, t + h / 8);
