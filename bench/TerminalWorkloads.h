@@ -240,7 +240,7 @@ inline void mediumCells(std::string& out, Rng& rng, int cols) {
 
 // What a stream sets up before its body: a screen, a scroll region, a cursor.
 inline std::string prefix(Workload w, int rows) {
-    const auto region = [rows](int top, int bottom) {
+    const auto region = [](int top, int bottom) {
         return "\x1b[" + std::to_string(top) + ';' + std::to_string(bottom) + "r\x1b[" + std::to_string(bottom) +
                ";1H";
     };
