@@ -23,12 +23,13 @@ bool unlock(Console& console, const std::string& path, const OpkFile& file, KeyP
         // Read into storage the console reserves up front and wiped whole here: a
         // copy could sit in a short string's inline buffer, which nothing wipes.
         std::string answer;
-        const bool typed = console.readLine(
-            "Passphrase for key \"" + printableComment(file.comment) + "\": ", answer, false);
-        const OpkUnlock result =
-            typed ? unlockOpk(file, view(answer), key, error) : OpkUnlock::wrongPassphrase;
+        if (!console.readLine("Passphrase for key \"" + printableComment(file.comment) + "\": ", answer,
+                              false)) {
+            Console::wipe(answer);
+            break;
+        }
+        const OpkUnlock result = unlockOpk(file, view(answer), key, error);
         Console::wipe(answer);
-        if (!typed) break;
         switch (result) {
         case OpkUnlock::ok:
             return true;

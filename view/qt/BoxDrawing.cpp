@@ -135,20 +135,14 @@ class Lines {
         const double across0 = (horizontal(arm) ? g_.cy : g_.cx) + offset - width / 2;
         const double a0 = g_.snap(across0), a1 = g_.snap(across0 + width);
         double b0 = 0, b1 = 0; // along the arm
+        // clang-format off
         switch (arm) {
-        case up:
-            b0 = c.top(), b1 = g_.cy + r;
-            break;
-        case down:
-            b0 = g_.cy - r, b1 = c.bottom();
-            break;
-        case left:
-            b0 = c.left(), b1 = g_.cx + r;
-            break;
-        case right:
-            b0 = g_.cx - r, b1 = c.right();
-            break;
+        case up: b0 = c.top(), b1 = g_.cy + r; break;
+        case down: b0 = g_.cy - r, b1 = c.bottom(); break;
+        case left: b0 = c.left(), b1 = g_.cx + r; break;
+        case right: b0 = g_.cx - r, b1 = c.right(); break;
         }
+        // clang-format on
         b0 = g_.snap(b0), b1 = g_.snap(b1);
         if (dashes_ > 0) {
             // Dashed lines cover the whole cell, so both arms of a dashed character draw once.
