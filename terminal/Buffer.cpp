@@ -1,10 +1,16 @@
 #include "terminal/Buffer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <iostream>
 #include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tarvik {
 
@@ -178,6 +184,38 @@ void Buffer::insertCharacter(const CharData& charData) {
     }
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// The code is the cell's first four bytes, least significant first: a byte below 0x80
+// ORed into a pattern whose code is 0 makes the cell in a register, stored once.
+constexpr bool codeLeadsTheCell = [] {
+    CharData cell;
+    cell.setAscii(0x41);
+    return std::bit_cast<std::array<uint8_t, sizeof(CharData)>>(cell)[0] == 0x41;
+}();
+static_assert(codeLeadsTheCell);
+#endif
+
+// Cells for printable ASCII bytes, each the pattern holding its byte.
+void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharData pattern) {
+#if defined(__SSE2__)
+    pattern.setAscii(0);
+    const __m128i base = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&pattern));
+    for (std::size_t k = 0; k < count; ++k)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + k), _mm_or_si128(base, _mm_cvtsi32_si128(bytes[k])));
+#else
+    // The whole pattern, then its code, straight into the row: a cell assembled in a
+    // local first would be stored in pieces and reloaded whole, which stalls.
+    for (std::size_t k = 0; k < count; ++k) {
+        std::memcpy(static_cast<void*>(cells + k), &pattern, sizeof(CharData));
+        cells[k].setAscii(bytes[k]);
+    }
+#endif
+}
+
+} // namespace
+
 void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
     // Held in a local: the pen is a reference that might alias the row, and the compiler
     // would otherwise reload it for every cell written.
@@ -196,14 +234,7 @@ void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen)
             continue;
         }
         const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
-        CharData* cells = line.getData().data() + x_;
-        const uint8_t* from = bytes.data() + i;
-        // The whole pattern, then its code, straight into the row: a cell assembled in a
-        // local first would be stored in pieces and reloaded whole, which stalls.
-        for (std::size_t k = 0; k < take; ++k) {
-            std::memcpy(static_cast<void*>(cells + k), &pattern, sizeof(CharData));
-            cells[k].setAscii(from[k]);
-        }
+        writeAscii(line.getData().data() + x_, bytes.data() + i, take, pattern);
         i += take;
         x_ += static_cast<int>(take);
         lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_ - 1, cols_, rows_};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <span>
@@ -88,16 +89,20 @@ class Buffer {
 
     // Places one cell at the cursor, wrapping, inserting and scrolling as the flags say.
     void insertCharacter(const CharData& charData);
-    // One narrow cell at the cursor when it fits as it is: no wrap, no insert mode, a row
-    // of full width. The common case of a character between two sequences (addressing,
-    // a colour per cell). Returns false, having changed nothing, when insertCharacter
-    // must place it.
-    bool putNarrowCell(const CharData& cell) {
+    // One printable ASCII byte in the pen's attribute at the cursor when it fits as it is:
+    // no wrap, no insert mode, a row of full width. The common case of a character
+    // between two sequences (addressing, a colour per cell). Returns false, having
+    // changed nothing, when insertCharacter must place it.
+    bool putNarrowAscii(uint8_t byte, const CharData& pen) {
         const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
         if (modes_->insertMode || x_ > right) return false;
         BufferLine& line = cursorLine();
         if (line.count() != cols_) return false;
-        line.getData()[static_cast<std::size_t>(x_)] = cell;
+        // The pen whole, then the code: a cell assembled in a local would be stored in
+        // pieces and reloaded whole, which stalls.
+        CharData* cell = line.getData().data() + x_;
+        std::memcpy(static_cast<void*>(cell), &pen, sizeof(CharData));
+        cell->setAscii(byte);
         lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
         ++x_;
         return true;

@@ -40,11 +40,6 @@ CharData::CharData(const Attribute& attribute, std::u32string_view cluster, int 
 }
 
 // A new value keeps the cell's protection: it belongs to the cell, not to the character.
-void CharData::setValue(char32_t scalar, int size) {
-    code_ = simpleCode(scalar);
-    width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
-}
-
 void CharData::setValue(std::u32string_view cluster, int size, CellTables& tables) {
     code_ = tables.clusterCode(cluster);
     width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));

@@ -35,7 +35,10 @@ class CharData {
     // A cell for a whole grapheme cluster given as scalars, entered in `tables`.
     CharData(const Attribute& attribute, std::u32string_view cluster, int size, CellTables& tables);
 
-    void setValue(char32_t scalar, int size);
+    constexpr void setValue(char32_t scalar, int size) {
+        code_ = simpleCode(scalar);
+        width_ = static_cast<std::uint8_t>((width_ & protectedBit) | narrowWidth(size));
+    }
     // A byte below 0x80 is its own scalar: the ASCII print path swaps codes in a template cell.
     constexpr void setAscii(std::uint8_t byte) { code_ = byte; }
     void setValue(std::u32string_view cluster, int size, CellTables& tables);

@@ -139,7 +139,21 @@ void CircularBufferLineList::recycle() {
     reused.fill(CharData::Null);
     reused.renderMode = BufferLine::RenderLineMode::single;
     reused.images.reset();
+    prefetchOldest();
     if (onTrim) onTrim(1);
+}
+
+// The row recycled next is the oldest, long out of the cache: blanking it would wait on
+// memory for each of its cache lines. Asked for now, a whole line of output ahead, its
+// cells arrive in time; its record is asked for one row further ahead still.
+void CircularBufferLineList::prefetchOldest() const {
+    const Slot& next = slots_[static_cast<std::size_t>(slotIndex(0))];
+    if (!next) return;
+    const std::span<const CharData> cells = std::as_const(*next).getData();
+    const auto* bytes = reinterpret_cast<const char*>(cells.data());
+    for (std::size_t offset = 0; offset < cells.size_bytes(); offset += 64)
+        __builtin_prefetch(bytes + offset, 1, 3);
+    if (const Slot& after = slots_[static_cast<std::size_t>(slotIndex(1))]) __builtin_prefetch(after.get(), 1, 3);
 }
 
 void CircularBufferLineList::splice(int start, int deleteCount, std::span<const BufferLine> items,

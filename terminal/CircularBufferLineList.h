@@ -90,6 +90,7 @@ class CircularBufferLineList {
     void ensureStorage(int logicalEnd);
     bool holds(const BufferLine& line) const;
     void dropOldest(int amount);
+    void prefetchOldest() const;
     void shiftOverflow(int start, int length, int offset);
     void reportRejected(int start, int count, int offset, const char* message) const;
 

@@ -12,6 +12,7 @@ using S = ParserState;
 using A = ParserAction;
 
 constexpr uint8_t BEL = 0x07, CAN = 0x18, SUB = 0x1A, ESC = 0x1B;
+constexpr uint8_t executeInGround = TransitionTable::pack(A::execute, S::ground);
 
 bool isDigit(uint8_t b) {
     return static_cast<unsigned>(b - '0') < 10u;
@@ -88,6 +89,12 @@ void EscapeSequenceParser::parse(Bytes data) {
         if (state == S::ground && code >= 0x20) {
             if (c.print < 0) c.print = static_cast<int64_t>(i);
             i += textRunLength(p + i + 1, n - i - 1);
+            continue;
+        }
+        // Line ends and tabs, executed in place, need nothing more of a step.
+        if (state == S::ground && table_.entry(state, code) == executeInGround) {
+            flushPrint(c, i);
+            if (const ExecuteHandler& handler = executeHandlers[code]) handler();
             continue;
         }
         // CSI sequences come next in volume (colours, cursor moves): the common shape

@@ -71,12 +71,12 @@ class GraphemeTable {
         std::uint64_t pair = 0;
         std::int32_t code = 0; // 0: empty
     };
-    static constexpr std::size_t pairSlots = 1024;
+    static constexpr std::size_t pairSlots = 4096;
     static std::uint64_t pairKey(char32_t first, char32_t second) {
         return std::uint64_t{first} << 32 | second;
     }
     static std::size_t pairSlot(std::uint64_t pair) {
-        return static_cast<std::size_t>((pair * 0x9E3779B97F4A7C15ull) >> 54) & (pairSlots - 1);
+        return static_cast<std::size_t>((pair * 0x9E3779B97F4A7C15ull) >> 52) & (pairSlots - 1);
     }
     std::optional<std::int32_t> enter(std::u32string_view key);
 

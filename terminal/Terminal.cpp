@@ -183,7 +183,7 @@ void Terminal::setup(bool isReset) {
     currentLink = TinyAtom();
     hostCurrentDirectory.reset();
     lineFeedMode = options_.convertEol;
-    characterProtection = false;
+    setCharacterProtection(false);
     setReverseVideo(false);
     if (leftAlternate) tdel_->bufferActivated(*this);
 }
@@ -359,12 +359,6 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     const int count = putback + static_cast<int>(data.size());
     auto byteAt = [&](int i) -> uint8_t { return i < putback ? rb.putbackBuffer[i] : data[i - putback]; };
 
-    // A lone character that fits where the cursor is touches only its own row.
-    if (data.size() == 1 && putback == 0 && data[0] >= 0x20 && data[0] < 0x7F && !charset &&
-        buf.putNarrowCell(stamped(CharData(curAttr, data[0], 1)))) {
-        updateRange(buf.y());
-        return;
-    }
     // Rows the run touches lie between where it starts and where it ends (or the
     // scroll region, which scrolling marks), so both ends are marked.
     updateRange(buf.y());
@@ -378,7 +372,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             if (idx >= putback)
                 end += static_cast<int>(asciiRunLength(data.data() + (end - putback),
                                                        static_cast<std::size_t>(count - end)));
-            buf.insertAsciiRun(data.subspan(idx - putback, end - idx), stamped(CharData(curAttr, U' ', 1)));
+            buf.insertAsciiRun(data.subspan(idx - putback, end - idx), pen_);
             idx = end;
             continue;
         }
@@ -387,7 +381,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             ++idx;
             const char32_t mapped = b < 0x7F ? CharSets::translate(charset, b) : 0;
             if (mapped) {
-                buf.insertCharacter(stamped(CharData(curAttr, mapped, 1)));
+                buf.insertCharacter(printed(mapped));
             } else {
                 const char32_t scalar = b;
                 printCluster(std::span<const char32_t>(&scalar, 1));
@@ -451,13 +445,14 @@ void Terminal::printCluster(std::span<const char32_t> cluster) {
     }
     if (properties.combines && combineWithLastCell(cluster, true)) return;
     if (cluster.size() == 1) {
-        buffer_->insertCharacter(stamped(CharData(curAttr, first, properties.width)));
+        buffer_->insertCharacter(printed(first, properties.width));
         return;
     }
     int width = properties.width;
     for (char32_t c : cluster.subspan(1)) width = std::max(width, UnicodeUtil::columnWidth(c));
-    buffer_->insertCharacter(
-        stamped(CharData(curAttr, std::u32string_view(cluster.data(), cluster.size()), width, tables_)));
+    CharData cell = pen_;
+    cell.setValue(std::u32string_view(cluster.data(), cluster.size()), width, tables_);
+    buffer_->insertCharacter(cell);
 }
 
 // Joins the cell written last, provided it lies on the cursor's line and the screen has
@@ -767,7 +762,7 @@ void Terminal::cmdSaveCursor() {
     b.savedOriginMode = originMode;
     b.savedMarginMode = marginMode;
     b.savedReverseWraparound = reverseWraparound;
-    b.savedCharacterProtection = characterProtection;
+    b.savedCharacterProtection = characterProtection();
 }
 
 void Terminal::cmdRestoreCursor() {
@@ -782,13 +777,13 @@ void Terminal::cmdRestoreCursor() {
     marginMode = b.savedMarginMode;
     wraparound = b.savedWraparound;
     reverseWraparound = b.savedReverseWraparound;
-    characterProtection = b.savedCharacterProtection;
+    setCharacterProtection(b.savedCharacterProtection);
 }
 
 // ----- handler tables ------------------------------------------------------------------
 
 void Terminal::installHandlers() {
-    parser_.printHandler = [this](std::span<const uint8_t> run) { handlePrint(run); };
+    parser_.printHandler = [this](std::span<const uint8_t> run) { print(run); };
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 
     auto& exec = parser_.executeHandlers;

@@ -161,7 +161,8 @@ public:
     bool lineFeedMode = false;
     bool smoothScroll = false;
     // DECSCA: cells printed now are protected from selective erase.
-    bool characterProtection = false;
+    bool characterProtection() const { return pen_.isProtected(); }
+    void setCharacterProtection(bool value) { pen_.setProtected(value); }
 
     // DECSCNM: the whole screen is drawn with the default foreground and background
     // exchanged. A display mode, not a pen: cells keep their own attributes. A change
@@ -172,7 +173,15 @@ public:
     const CharSets::Table* charset = nullptr;
     int gcharset = 0;
     uint8_t gLevel = 0;
-    Attribute curAttr = CharData::defaultAttr;
+
+  private:
+    // What every printed cell starts from: the current attribute, the open link and the
+    // protection flag, kept together as one cell so that printing copies it whole
+    // instead of assembling it field by field.
+    CharData pen_{CharData::defaultAttr, U' ', 1};
+
+  public:
+    Attribute& curAttr = pen_.attribute;
 
     std::vector<Color> installedColors;
     std::vector<Color> defaultAnsiColors;
@@ -197,7 +206,7 @@ public:
     std::optional<std::pair<Position, std::string>> hyperLinkTracking;
     // The interned payload of the open link, stamped onto every cell printed while it is
     // open; none when no link is open.
-    TinyAtom currentLink;
+    TinyAtom& currentLink = pen_.payload;
     std::vector<std::string> terminalTitleStack;
     std::vector<std::string> terminalIconStack;
 
@@ -270,6 +279,16 @@ private:
     void installHandlers();
     void installEscHandlers();
     void installFallbacks();
+    // A lone character between two sequences (addressing, a colour per cell) is the
+    // commonest run of all: it needs no decoding and touches only its own row.
+    void print(std::span<const uint8_t> run) {
+        if (run.size() == 1 && readingBuffer_.putbackLength == 0 && run[0] >= 0x20 && run[0] < 0x7F &&
+            !charset && buffer_->putNarrowAscii(run[0], pen_)) {
+            updateRange(buffer_->y());
+            return;
+        }
+        handlePrint(run);
+    }
     void handlePrint(std::span<const uint8_t> data);
     void printCluster(std::span<const char32_t> cluster);
     bool combineWithLastCell(std::span<const char32_t> cluster, bool onlyWithinGrapheme);
@@ -277,11 +296,10 @@ private:
     std::unique_ptr<Buffer> makeBuffer(std::optional<int> scrollback) const;
     void checkInvariants() const;
     void markLiveCells(CellTables& tables);
-    // Cells printed while a hyperlink is open carry its atom, and while DECSCA is on they
-    // are protected: two small stores, so the print path stays free of look-ups.
-    CharData stamped(CharData cell) const {
-        cell.payload = currentLink;
-        cell.setProtected(characterProtection);
+    // A cell printed now: the pen (attribute, open link, protection) holding `scalar`.
+    CharData printed(char32_t scalar, int width = 1) const {
+        CharData cell = pen_;
+        cell.setValue(scalar, width);
         return cell;
     }
     bool scrollsBetweenMargins() const;

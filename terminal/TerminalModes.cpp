@@ -150,7 +150,7 @@ void Terminal::cmdDecRqm(Params parameters, bool decMode) {
 void Terminal::cmdSoftReset() {
     applyModeResets(true);
     cursorHidden = false;
-    characterProtection = false;
+    setCharacterProtection(false);
     buffer_->setScrollTop(0);
     buffer_->setScrollBottom(rows_ - 1);
     buffer_->softReset();
@@ -192,9 +192,9 @@ void Terminal::cmdSetConformanceLevel(Params parameters) {
 void Terminal::cmdSelectCharacterProtection(Params parameters) {
     const int64_t ps = parameters.empty() ? 0 : parameters[0];
     if (ps == 1)
-        characterProtection = true;
+        setCharacterProtection(true);
     else if (ps == 0 || ps == 2)
-        characterProtection = false;
+        setCharacterProtection(false);
 }
 
 void Terminal::cmdSetCursorStyle(Params parameters, Bytes collect) {

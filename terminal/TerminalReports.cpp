@@ -188,7 +188,7 @@ class DecrqssHandler final : public DcsHandler {
         const Terminal& t = terminal_;
         const Buffer& b = t.buffer();
         if (tooLong_) return std::nullopt;
-        if (request_ == "\"q") return t.characterProtection ? "1\"q" : request_;
+        if (request_ == "\"q") return t.characterProtection() ? "1\"q" : request_;
         if (request_ == "\"p") return conformanceReport(t);
         if (request_ == "r")
             return std::to_string(b.scrollTop() + 1) + ";" + std::to_string(b.scrollBottom() + 1) + "r";

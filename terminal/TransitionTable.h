@@ -36,13 +36,13 @@ struct TransitionTable {
     }
     static ParserAction actionOf(uint8_t entry) { return static_cast<ParserAction>(entry >> 4); }
     static ParserState nextOf(uint8_t entry) { return static_cast<ParserState>(entry & 0x0F); }
+    static constexpr uint8_t pack(ParserAction action, ParserState next) {
+        return static_cast<uint8_t>(static_cast<uint8_t>(next) | static_cast<uint8_t>(action) << 4);
+    }
 
   private:
     static std::size_t index(ParserState state, uint8_t column) {
         return static_cast<std::size_t>(state) * 256 + column;
-    }
-    static uint8_t pack(ParserAction action, ParserState next) {
-        return static_cast<uint8_t>(static_cast<uint8_t>(next) | static_cast<uint8_t>(action) << 4);
     }
 };
 

@@ -171,7 +171,7 @@ TEST(BufferTest, PutNarrowCellAgreesWithInsertCharacter) {
         CharData printed = cell(U'x');
         printed.setProtected(c.isProtected);
         const std::string before = fast.row(0);
-        if (!fast.buffer.putNarrowCell(printed)) {
+        if (!fast.buffer.putNarrowAscii('x', printed)) {
             EXPECT_EQ(fast.row(0), before);
             EXPECT_EQ(fast.buffer.x(), c.x);
             continue;
