@@ -8,6 +8,11 @@
 #include <iostream>
 #include <type_traits>
 
+#include "terminal/ByteScan.h"
+#include "terminal/CellTables.h"
+#include "terminal/UnicodeUtil.h"
+#include "terminal/Utf8.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -215,6 +220,63 @@ void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharDa
 }
 
 } // namespace
+
+std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables) {
+    const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
+    if (modes_->insertMode || x_ > right) return 0;
+    BufferLine& line = cursorLine();
+    if (line.count() != cols_) return 0;
+    CharData* const cells = line.getData().data();
+    // The second half of a wide character is protected as its first half is.
+    CharData filler(curAttr, U'\0', 1);
+    filler.setProtected(pen.isProtected());
+    const uint8_t* const p = bytes.data();
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    int x = x_;
+    int last = -1;
+    while (i < n && x <= right) {
+        const uint8_t b = p[i];
+        if (b >= 0x20 && b < 0x7F) {
+            const std::size_t take =
+                std::min(1 + asciiRunLength(p + i + 1, n - i - 1), static_cast<std::size_t>(right - x + 1));
+            writeAscii(cells + x, p + i, take, pen);
+            i += take;
+            x += static_cast<int>(take);
+            last = x - 1;
+            continue;
+        }
+        // Anything but a whole, well-formed scalar that takes a cell or two of its own
+        // (a mark that joins the cell before, a control, a cut sequence) is left to the
+        // general path.
+        const int length = utf8::leadLength[b];
+        char32_t scalar;
+        if (length < 2 || n - i < static_cast<std::size_t>(length) || !utf8::decodeWellFormed(p + i, length, scalar) ||
+            scalar < 0xA0)
+            break;
+        const auto properties = UnicodeUtil::printProperties(scalar);
+        if (properties.width == 0 && last >= 0 && cells[last].isSimpleRune() && cells[last].code() != 0) {
+            // A character of no width joins the character written just before it.
+            const char32_t pair[] = {static_cast<char32_t>(cells[last].code()), scalar};
+            cells[last].setValue(std::u32string_view(pair, 2), cells[last].width(), tables);
+            i += static_cast<std::size_t>(length);
+            continue;
+        }
+        if (properties.combines || properties.width == 0 || x + properties.width - 1 > right) break;
+        CharData cell = pen;
+        cell.setValue(scalar, properties.width);
+        cells[x] = cell;
+        last = x;
+        if (properties.width == 2) cells[x + 1] = filler;
+        x += properties.width;
+        i += static_cast<std::size_t>(length);
+    }
+    if (last >= 0) {
+        x_ = x;
+        lastBufferStorage_ = InsertionPoint{yBase_ + y_, last, cols_, rows_};
+    }
+    return i;
+}
 
 void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
     // Held in a local: the pen is a reference that might alias the row, and the compiler

@@ -107,6 +107,13 @@ class Buffer {
         ++x_;
         return true;
     }
+    // Writes text straight into the cursor's row for as long as it fits there and each
+    // character takes a cell or two of its own (printable ASCII and well-formed UTF-8
+    // scalars of width 1 or 2 that do not combine) or joins, having no width, a single
+    // character this call wrote; clusters go into `tables`. Returns how many bytes it
+    // took; the general path takes over at the first byte it leaves (0 without
+    // insert-free room).
+    std::size_t putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables);
     // The same for a run of printable ASCII bytes, each one cell wide, taking attribute
     // and hyperlink from `pen`: whole stretches of a row are written at once.
     void insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen);

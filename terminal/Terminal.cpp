@@ -9,22 +9,11 @@
 #include "terminal/DiagnosticText.h"
 #include "terminal/TerminalHandlers.h"
 #include "terminal/UnicodeUtil.h"
+#include "terminal/Utf8.h"
 
 namespace tarvik {
 
 namespace {
-
-// Length of a UTF-8 sequence by its first byte; 0 marks a byte that cannot start one
-// and is printed as the code point of the same value.
-constexpr std::array<uint8_t, 256> makeLeadTable() {
-    std::array<uint8_t, 256> t{};
-    for (int b = 0; b < 0x80; ++b) t[b] = 1;
-    for (int b = 0xC2; b <= 0xDF; ++b) t[b] = 2;
-    for (int b = 0xE0; b <= 0xEF; ++b) t[b] = 3;
-    for (int b = 0xF0; b <= 0xF4; ++b) t[b] = 4;
-    return t;
-}
-constexpr std::array<uint8_t, 256> leadLength = makeLeadTable();
 
 // Decodes up to four bytes the way a lenient decoder does: a maximal invalid subpart
 // becomes one U+FFFD and decoding resumes at the next byte.
@@ -32,7 +21,7 @@ int decodeUtf8(const uint8_t* bytes, int length, char32_t* out) {
     int produced = 0;
     for (int i = 0; i < length;) {
         const uint8_t b = bytes[i];
-        const int need = b < 0x80 ? 1 : leadLength[b];
+        const int need = b < 0x80 ? 1 : utf8::leadLength[b];
         if (need == 1) {
             out[produced++] = b < 0x80 ? char32_t(b) : char32_t(0xFFFD);
             ++i;
@@ -56,32 +45,6 @@ int decodeUtf8(const uint8_t* bytes, int length, char32_t* out) {
         i += j;
     }
     return produced;
-}
-
-// Decodes one complete sequence whose length its lead byte gave (2 to 4), provided it
-// is well formed: the common case, worth sparing the lenient decoder's byte loop.
-// False leaves anything malformed to decodeUtf8.
-inline bool decodeWellFormed(const uint8_t* bytes, int length, char32_t& out) {
-    const uint8_t lead = bytes[0];
-    // The second byte's range excludes overlong forms, surrogates and values past U+10FFFF.
-    const uint8_t lo = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
-    const uint8_t hi = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
-    if (bytes[1] < lo || bytes[1] > hi) return false;
-    const auto tail = [bytes](int i) { return char32_t(bytes[i] & 0x3F); };
-    const auto isTail = [bytes](int i) { return (bytes[i] & 0xC0) == 0x80; };
-    switch (length) {
-    case 2:
-        out = char32_t(lead & 0x1F) << 6 | tail(1);
-        return true;
-    case 3:
-        if (!isTail(2)) return false;
-        out = char32_t(lead & 0x0F) << 12 | tail(1) << 6 | tail(2);
-        return true;
-    default:
-        if (!isTail(2) || !isTail(3)) return false;
-        out = char32_t(lead & 0x07) << 18 | tail(1) << 12 | tail(2) << 6 | tail(3);
-        return true;
-    }
 }
 
 bool isOneGrapheme(std::u32string_view scalars) {
@@ -364,6 +327,13 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     updateRange(buf.y());
     int idx = 0;
     while (idx < count) {
+        if (idx >= putback && !charset) {
+            const std::size_t taken = buf.putTextInRow(data.subspan(idx - putback), pen_, tables_);
+            if (taken) {
+                idx += static_cast<int>(taken);
+                continue;
+            }
+        }
         const uint8_t b = byteAt(idx);
         // Plain ASCII needs no decoding, width or combining look-up: the common case.
         if (b >= 0x20 && b < 0x7F && !charset) {
@@ -376,7 +346,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             idx = end;
             continue;
         }
-        const int n = leadLength[b];
+        const int n = utf8::leadLength[b];
         if (n <= 1) {
             ++idx;
             const char32_t mapped = b < 0x7F ? CharSets::translate(charset, b) : 0;
@@ -407,7 +377,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             for (int k = 0; k < n; ++k) joined[k] = byteAt(idx + k);
         idx += n;
         char32_t scalar;
-        if (decodeWellFormed(bytes, n, scalar)) {
+        if (utf8::decodeWellFormed(bytes, n, scalar)) {
             printCluster(std::span<const char32_t>(&scalar, 1));
             continue;
         }

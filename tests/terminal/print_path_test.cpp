@@ -137,18 +137,50 @@ namespace {
 // A character printed on its own takes a short cut; wherever the cut does not apply
 // (pending wrap, margins, insert mode, another character set) it must land exactly as it
 // does inside a longer run. Fed byte by byte, every character arrives alone.
+const char* const printSetups[] = {
+    "",
+    "\x1b[4h\x1b[1;3H",                        // insert mode pushes cells right
+    "\x1b[?69h\x1b[3;6s\x1b[1;5H",             // right margin: wraps at column 6
+    "\x1b[?7l",                                 // no wraparound: the last column is overwritten
+    "\x1b(0",                                   // DEC special graphics
+    "\x1b[1\"q\x1b]8;;http://x\x1b\\\x1b[31m", // protected, linked, coloured
+    "\x1b[2;3r\x1b[3;9H",                       // wraps inside a region, scrolling it
+};
+
+// Text written straight into the row in one chunk lands as the general path puts it one
+// byte at a time (a multi-byte character cut across chunks always takes that path): wide
+// characters at the edge, marks joining letters, marks after wide characters and after
+// a mark, variation selectors, C1 controls in UTF-8, malformed and cut sequences.
+TEST(PrintPath, TextInTheRowLandsAsTheGeneralPathPutsIt) {
+    const std::string text = "ab\u4e00c\U0001F600\u2500e\u0301\u0302\u4e8c\u0300d\u2764\uFE0F"
+                             "\xc2\x85x\x7f\xe4\xb8\xff\u00e9\u0327\u1100\u1161\u4e09\u4e09\u4e09\u4e09\u4e09"
+                             "fghij\u0915\u094d\u0937\U0001F1E9\U0001F1EA";
+    for (const char* setup : printSetups) {
+        RecordingDelegate wholeHost, byteHost;
+        Terminal whole(wholeHost, smallScreen()), byByte(byteHost, smallScreen());
+        whole.feed(std::string(setup) + text);
+        byByte.feed(setup);
+        for (char c : text)
+            byByte.feed(std::string(1, c));
+        SCOPED_TRACE(testing::PrintToString(std::string(setup)));
+        EXPECT_EQ(byByte.getCursorLocation(), whole.getCursorLocation());
+        for (int row = 0; row < whole.rows(); ++row)
+            for (int col = 0; col < whole.cols(); ++col) {
+                const CharData& a = *byByte.getCharData(col, row);
+                const CharData& b = *whole.getCharData(col, row);
+                // Cluster codes name entries of each terminal's own table: compare the text.
+                EXPECT_EQ(a.getCharacter(byByte.tables()), b.getCharacter(whole.tables())) << col << "," << row;
+                EXPECT_EQ(a.width(), b.width()) << col << "," << row;
+                EXPECT_EQ(a.attribute, b.attribute) << col << "," << row;
+                EXPECT_EQ(a.isProtected(), b.isProtected()) << col << "," << row;
+                EXPECT_EQ(a.hasPayload(), b.hasPayload()) << col << "," << row;
+            }
+    }
+}
+
 TEST(PrintPath, ALoneCharacterLandsAsInARun) {
-    const char* const setups[] = {
-        "",
-        "\x1b[4h\x1b[1;3H",                        // insert mode pushes cells right
-        "\x1b[?69h\x1b[3;6s\x1b[1;5H",             // right margin: wraps at column 6
-        "\x1b[?7l",                                 // no wraparound: the last column is overwritten
-        "\x1b(0",                                   // DEC special graphics
-        "\x1b[1\"q\x1b]8;;http://x\x1b\\\x1b[31m", // protected, linked, coloured
-        "\x1b[2;3r\x1b[3;9H",                       // wraps inside a region, scrolling it
-    };
     const std::string text = "abcdefghijklmnopq";
-    for (const char* setup : setups) {
+    for (const char* setup : printSetups) {
         RecordingDelegate wholeHost, aloneHost;
         Terminal whole(wholeHost, smallScreen()), alone(aloneHost, smallScreen());
         whole.feed(std::string(setup) + text);
