@@ -66,7 +66,9 @@ void EscapeSequenceParser::reset() {
     osc_.clear();
     pars_.clear();
     pars_.push_back(0);
+    parsTxt_.clear();
     collect_.clear();
+    subParameters_ = false;
     oscInPayload_ = false;
     activeDcsHandler_ = nullptr;
     dcsLength_ = 0;
@@ -249,6 +251,7 @@ std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, 
         if (j == n || (p[j] != ';' && p[j] != ':')) break;
         // ':' and ';' both start a new parameter; the difference survives in parsTxt.
         // Past the bound the last slot takes every further parameter.
+        subParameters_ |= p[j] == ':';
         first[count - 1] = value;
         if (count <= maxParameters) first[count++] = 0;
         value = 0;
@@ -292,6 +295,7 @@ void EscapeSequenceParser::resetSequence(Chunk& c) {
     oscInPayload_ = false;
     parsTxt_.clear();
     collect_.clear();
+    subParameters_ = false;
 }
 
 // Returns false when the handler asked to abort the chunk.
@@ -449,6 +453,7 @@ void EscapeSequenceParser::addDigit(uint8_t digit) {
 
 // ':' and ';' both start a new parameter; the difference survives in parsTxt.
 void EscapeSequenceParser::addSeparator(uint8_t separator) {
+    subParameters_ |= separator == ':';
     if (parsTxt_.size() < maxParameterText) parsTxt_.push_back(separator);
     if (pars_.size() <= maxParameters)
         pars_.push_back(0);
@@ -465,6 +470,7 @@ void EscapeSequenceParser::checkpoint() {
     saved_.pars = pars_;
     saved_.parsTxt = parsTxt_;
     saved_.collect.assign(collect_.begin(), collect_.end());
+    saved_.subParameters = subParameters_;
     saved_.activeDcsHandler = activeDcsHandler_;
     saved_.dcsLength = dcsLength_;
     saved_.oscInPayload = oscInPayload_;
@@ -476,6 +482,7 @@ void EscapeSequenceParser::rollback() {
     pars_ = saved_.pars;
     parsTxt_ = saved_.parsTxt;
     collect_.assign(saved_.collect.begin(), saved_.collect.end());
+    subParameters_ = saved_.subParameters;
     activeDcsHandler_ = saved_.activeDcsHandler;
     dcsLength_ = saved_.dcsLength;
     oscInPayload_ = saved_.oscInPayload;

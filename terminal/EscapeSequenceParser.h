@@ -89,6 +89,8 @@ class EscapeSequenceParser {
     Params pars() const { return Params(pars_.data(), std::min(pars_.size(), maxParameters)); }
     // The parameters as received, with ':' and ';' intact, for sub-parameters.
     Bytes parsTxt() const { return parsTxt_; }
+    // Some parameter was followed by ':' (sub-parameters); nearly every sequence has none.
+    bool hasSubParameters() const { return subParameters_; }
     Bytes collect() const { return collect_; }
     Bytes osc() const { return osc_.bytes(); }
     DcsHandler* activeDcsHandler() const { return activeDcsHandler_; }
@@ -142,6 +144,7 @@ class EscapeSequenceParser {
     ParameterList pars_;
     ParameterText parsTxt_;
     std::vector<uint8_t> collect_;
+    bool subParameters_ = false;
     DcsHandler* activeDcsHandler_ = nullptr;
     std::size_t dcsLength_ = 0; // DCS data delivered since the hook
     bool oscInPayload_ = false; // the OSC string has started its payload
@@ -152,6 +155,7 @@ class EscapeSequenceParser {
         ParameterList pars;
         ParameterText parsTxt;
         std::vector<uint8_t> collect;
+        bool subParameters = false;
         DcsHandler* activeDcsHandler = nullptr;
         std::size_t dcsLength = 0;
         bool oscInPayload = false;

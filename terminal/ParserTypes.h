@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -36,9 +37,12 @@ template <typename T, std::size_t N> class FixedVector {
     void resize(std::size_t size) { size_ = size; }
     void push_back(T value) { items_[size_++] = value; }
     void append(const T* first, const T* last) {
-        // Mostly a few bytes (the parameters of one sequence): a plain loop beats a call.
+        // Mostly a few dozen bytes (the parameters of one sequence): eight bytes a move
+        // and the rest one by one beat a call.
         T* to = items_.data() + size_;
         size_ += static_cast<std::size_t>(last - first);
+        for (; last - first >= 8; first += 8, to += 8)
+            std::memcpy(to, first, 8 * sizeof(T));
         while (first != last) *to++ = *first++;
     }
 

@@ -1,7 +1,6 @@
 // Graphic rendition of new cells, the palette and the dynamic colours.
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +24,7 @@ using CellColor = Attribute::Color;
 // this runs once per colour change in coloured output.
 class Separators {
   public:
-    explicit Separators(Bytes text) : colons_(!text.empty() && std::memchr(text.data(), ':', text.size())) {
+    Separators(Bytes text, bool colons) : colons_(colons) {
         if (!colons_) return;
         after_.fill(0);
         std::size_t k = 0;
@@ -53,39 +52,39 @@ uint8_t component(int64_t value) {
     return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, 255));
 }
 
-struct ExtendedColor {
-    std::optional<CellColor> color;
-    std::size_t last; // the last parameter it consumed
-};
+// The colour readers below write the colour they find into `color` and return the last
+// parameter they consumed; without a colour they leave `color` alone. Written in place
+// rather than returned in an optional: this runs for every cell of a colourful screen,
+// and a small aggregate passed back through memory is reloaded whole before its parts
+// are stored, a stall on every call.
 
 // Sub-parameter form 38:5:n or 38:2:cs:r:g:b, also without the colour-space slot
 // (38:2:r:g:b), which many programs send.
-ExtendedColor parseColonColor(Params p, std::size_t i, std::size_t end) {
+std::size_t parseColonColor(Params p, std::size_t i, std::size_t end, CellColor& color) {
     const Params sub = p.subspan(i + 1, end - i);
-    ExtendedColor result{std::nullopt, end};
-    if (sub.size() >= 2 && sub[0] == 5) result.color = CellColor::ansi256(component(sub[1]));
+    if (sub.size() >= 2 && sub[0] == 5) color = CellColor::ansi256(component(sub[1]));
     if (sub.size() >= 5 && sub[0] == 2)
-        result.color = CellColor::trueColor(component(sub[2]), component(sub[3]), component(sub[4]));
+        color = CellColor::trueColor(component(sub[2]), component(sub[3]), component(sub[4]));
     else if (sub.size() == 4 && sub[0] == 2)
-        result.color = CellColor::trueColor(component(sub[1]), component(sub[2]), component(sub[3]));
-    return result;
+        color = CellColor::trueColor(component(sub[1]), component(sub[2]), component(sub[3]));
+    return end;
 }
 
 // The colour after 38, 48 or 58 at index i.
-ExtendedColor parseExtendedColor(Params p, const Separators& separators, std::size_t i) {
-    if (separators.joined(i)) return parseColonColor(p, i, separators.groupEnd(i, p.size()));
-    if (i + 1 >= p.size()) return {std::nullopt, i};
+std::size_t parseExtendedColor(Params p, const Separators& separators, std::size_t i, CellColor& color) {
+    if (separators.joined(i)) return parseColonColor(p, i, separators.groupEnd(i, p.size()), color);
+    if (i + 1 >= p.size()) return i;
     switch (p[i + 1]) {
     case 5:
-        if (i + 2 < p.size()) return {CellColor::ansi256(component(p[i + 2])), i + 2};
-        return {std::nullopt, i + 1};
+        if (i + 2 >= p.size()) return i + 1;
+        color = CellColor::ansi256(component(p[i + 2]));
+        return i + 2;
     case 2:
-        if (i + 4 < p.size())
-            return {CellColor::trueColor(component(p[i + 2]), component(p[i + 3]), component(p[i + 4])),
-                    i + 4};
-        return {std::nullopt, p.size() - 1};
+        if (i + 4 >= p.size()) return p.size() - 1;
+        color = CellColor::trueColor(component(p[i + 2]), component(p[i + 3]), component(p[i + 4]));
+        return i + 4;
     default:
-        return {std::nullopt, i};
+        return i;
     }
 }
 
@@ -175,15 +174,13 @@ void cmdCharAttributes(Terminal& t, Params p, Bytes collect) {
     }
     // Edited in place: nothing reads the pen before the list is done.
     Attribute& a = t.curAttr;
-    const Separators separators(t.parser().parsTxt());
+    const Separators separators(t.parser().parsTxt(), t.parser().hasSubParameters());
     for (std::size_t i = 0; i < p.size(); ++i) {
         const int64_t code = p[i];
         if (code == 38 || code == 48 || code == 58) {
-            const ExtendedColor extended = parseExtendedColor(p, separators, i);
             // The underline colour is accepted but not kept.
-            if (extended.color && code == 38) a.fg = *extended.color;
-            if (extended.color && code == 48) a.bg = *extended.color;
-            i = extended.last;
+            CellColor underline;
+            i = parseExtendedColor(p, separators, i, code == 38 ? a.fg : code == 48 ? a.bg : underline);
             continue;
         }
         const std::size_t end = separators.groupEnd(i, p.size());

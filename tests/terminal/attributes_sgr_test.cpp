@@ -51,11 +51,15 @@ TEST(AttributesSgr, SelectGraphicRendition) {
         {"\x1b[58;5;4m", plain},
         {"\x1b[58:2::1:2:3;1m", styled(S::bold)},
     };
+    // Whole, and a byte at a time: sub-parameters cut across reads are still sub-parameters.
     for (const auto& [input, expected] : cases) {
-        RecordingDelegate host;
-        Terminal t(host);
+        RecordingDelegate host, byteHost;
+        Terminal t(host), byByte(byteHost);
         t.feed(input);
+        for (const char* c = input; *c; ++c)
+            byByte.feed(std::string(1, *c));
         EXPECT_EQ(t.curAttr, expected) << input;
+        EXPECT_EQ(byByte.curAttr, expected) << input;
     }
 }
 
