@@ -67,6 +67,8 @@ void EscapeSequenceParser::reset() {
     pars_.clear();
     pars_.push_back(0);
     parsTxt_.clear();
+    parsView_ = nullptr;
+    parsViewLength_ = 0;
     collect_.clear();
     subParameters_ = false;
     oscInPayload_ = false;
@@ -128,6 +130,8 @@ void EscapeSequenceParser::parse(Bytes data) {
         putDcs(c, n);
     else if (state == S::ground)
         flushPrint(c, n);
+    // The chunk goes away; a sequence it leaves unfinished keeps its text.
+    if (parsViewLength_ > 0) keepParameterView();
     currentState_ = state;
     osc_.commit();
 }
@@ -210,11 +214,10 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
 std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserState& state) {
     const uint8_t* p = c.data.data();
     const std::size_t n = c.data.size();
-    // ESC and [ each abandon whatever sequence came before; the print side hears of
-    // both, the rest is already clear after the first.
+    // ESC and [ each abandon whatever sequence came before; hearing it once is all the
+    // print side needs (the table path tells it at both bytes).
     flushPrint(c, i);
     resetSequence(c);
-    if (printStateReset) printStateReset();
     state = S::csiEntry;
     std::size_t j = i + 2;
     if (j < n && isPrivateMarker(p[j])) {
@@ -259,8 +262,11 @@ std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, 
     }
     first[count - 1] = value;
     pars_.resize(count);
-    const std::size_t room = maxParameterText - parsTxt_.size();
-    parsTxt_.append(p + start, p + start + std::min(room, j - start));
+    // The text stays in the chunk while it continues the text seen so far there.
+    if (parsViewLength_ > 0 && parsView_ + parsViewLength_ != p + start) keepParameterView();
+    if (parsViewLength_ == 0) parsView_ = p + start;
+    const std::size_t room = maxParameterText - parsTxt_.size() - parsViewLength_;
+    parsViewLength_ += std::min(room, j - start);
     return j;
 }
 
@@ -294,6 +300,8 @@ void EscapeSequenceParser::resetSequence(Chunk& c) {
     osc_.clear();
     oscInPayload_ = false;
     parsTxt_.clear();
+    parsView_ = nullptr;
+    parsViewLength_ = 0;
     collect_.clear();
     subParameters_ = false;
 }
@@ -397,6 +405,8 @@ void EscapeSequenceParser::setCsiHandler(std::string_view shape, CsiHandler hand
 }
 
 void EscapeSequenceParser::csiDispatch(uint8_t final) {
+    // Text begun in an earlier chunk and continued in this one is read as one.
+    if (parsViewLength_ > 0 && !parsTxt_.empty()) keepParameterView();
     const CsiHandler* handler = nullptr;
     if (collect_.empty()) {
         handler = &plainShapes_[final];
@@ -425,6 +435,7 @@ void EscapeSequenceParser::escDispatch(uint8_t final) {
 }
 
 void EscapeSequenceParser::dcsHook(uint8_t final) {
+    if (parsViewLength_ > 0 && !parsTxt_.empty()) keepParameterView();
     collect_.push_back(final);
     const auto it = dcsHandlers.find(asKey(collect_));
     activeDcsHandler_ = it != dcsHandlers.end() ? it->second.get() : nullptr;
@@ -445,6 +456,7 @@ ParserState EscapeSequenceParser::dcsUnhook(Chunk& c, std::size_t i, uint8_t cod
 }
 
 void EscapeSequenceParser::addDigit(uint8_t digit) {
+    if (parsViewLength_ > 0) keepParameterView();
     if (parsTxt_.size() < maxParameterText) parsTxt_.push_back(digit);
     int64_t& last = pars_.back();
     last = last * 10 + (digit - '0');
@@ -452,7 +464,15 @@ void EscapeSequenceParser::addDigit(uint8_t digit) {
 }
 
 // ':' and ';' both start a new parameter; the difference survives in parsTxt.
+// Copies the parameter text still viewed in the chunk into parsTxt_.
+void EscapeSequenceParser::keepParameterView() {
+    parsTxt_.append(parsView_, parsView_ + parsViewLength_);
+    parsView_ = nullptr;
+    parsViewLength_ = 0;
+}
+
 void EscapeSequenceParser::addSeparator(uint8_t separator) {
+    if (parsViewLength_ > 0) keepParameterView();
     subParameters_ |= separator == ':';
     if (parsTxt_.size() < maxParameterText) parsTxt_.push_back(separator);
     if (pars_.size() <= maxParameters)
@@ -481,6 +501,8 @@ void EscapeSequenceParser::rollback() {
     currentState_ = saved_.state;
     pars_ = saved_.pars;
     parsTxt_ = saved_.parsTxt;
+    parsView_ = nullptr;
+    parsViewLength_ = 0;
     collect_.assign(saved_.collect.begin(), saved_.collect.end());
     subParameters_ = saved_.subParameters;
     activeDcsHandler_ = saved_.activeDcsHandler;

@@ -88,7 +88,7 @@ class EscapeSequenceParser {
     // Parameters of the sequence in progress or just dispatched; [0] when none.
     Params pars() const { return Params(pars_.data(), std::min(pars_.size(), maxParameters)); }
     // The parameters as received, with ':' and ';' intact, for sub-parameters.
-    Bytes parsTxt() const { return parsTxt_; }
+    Bytes parsTxt() const { return parsTxt_.empty() ? Bytes(parsView_, parsViewLength_) : Bytes(parsTxt_); }
     // Some parameter was followed by ':' (sub-parameters); nearly every sequence has none.
     bool hasSubParameters() const { return subParameters_; }
     Bytes collect() const { return collect_; }
@@ -123,6 +123,7 @@ class EscapeSequenceParser {
     void escDispatch(uint8_t final);
     void dcsHook(uint8_t final);
     ParserState dcsUnhook(Chunk& c, std::size_t i, uint8_t code, ParserState next);
+    void keepParameterView();
     void addDigit(uint8_t digit);
     void addSeparator(uint8_t separator);
     void addCollect(uint8_t code);
@@ -143,6 +144,10 @@ class EscapeSequenceParser {
     using ParameterText = FixedVector<uint8_t, maxParameterText>;
     ParameterList pars_;
     ParameterText parsTxt_;
+    // Parameter text of the sequence that lies in the chunk being parsed, not yet copied
+    // into parsTxt_: a sequence read whole from one chunk is never copied at all.
+    const uint8_t* parsView_ = nullptr;
+    std::size_t parsViewLength_ = 0;
     std::vector<uint8_t> collect_;
     bool subParameters_ = false;
     DcsHandler* activeDcsHandler_ = nullptr;

@@ -73,13 +73,15 @@ struct Recorder {
             p.dcsHandlers[key] = std::make_unique<Dcs>(log);
     }
 
-    // Chunking may cut runs of text and of DCS data anywhere; join adjacent ones.
+    // Chunking may cut runs of text and of DCS data anywhere; join adjacent ones. A reset
+    // of the print state does the same however often it comes, so repeats count once.
     std::vector<std::string> merged() const {
         auto kind = [](const std::string& line) -> std::string {
             return line.starts_with("print ") ? "print " : line.starts_with("put ") ? "put " : "";
         };
         std::vector<std::string> out;
         for (const auto& line : log) {
+            if (line == "printStateReset" && !out.empty() && out.back() == line) continue;
             if (!kind(line).empty() && !out.empty() && kind(out.back()) == kind(line))
                 out.back() += line.substr(kind(line).size());
             else

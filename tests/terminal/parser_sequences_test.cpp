@@ -118,7 +118,7 @@ TEST(Parser, PrintStateResetOnEveryAbandonedSequence) {
     rec.logPrintStateReset = true;
     parser.parse("a\x1b[1m\x1b]0;t\x07\x1bPqx\x1b\\");
     const std::string reset = "printStateReset";
-    EXPECT_EQ(rec.log, (Log{"print a", reset, reset, "csi m [1] 1", reset, "osc 0 t", reset, reset, reset,
+    EXPECT_EQ(rec.log, (Log{"print a", reset, "csi m [1] 1", reset, "osc 0 t", reset, reset, reset,
                             "hook q [0] q", "put x", "unhook", reset}));
 }
 
