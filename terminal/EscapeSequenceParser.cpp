@@ -274,7 +274,10 @@ void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
     if (c.print < 0) return;
     const auto start = static_cast<std::size_t>(c.print);
     c.print = -1;
-    if (printHandler) printHandler(c.data.subspan(start, end - start));
+    if (printSink.print)
+        printSink.print(printSink.owner, c.data.subspan(start, end - start));
+    else if (printHandler)
+        printHandler(c.data.subspan(start, end - start));
 }
 
 void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
@@ -398,6 +401,7 @@ void EscapeSequenceParser::setCsiHandler(std::string_view shape, CsiHandler hand
     shape.remove_suffix(1);
     if (shape.empty()) {
         plainShapes_[final] = std::move(handler);
+        plainFunctions_[final] = {};
         return;
     }
     const Bytes collect(reinterpret_cast<const uint8_t*>(shape.data()), shape.size());
@@ -409,6 +413,8 @@ void EscapeSequenceParser::csiDispatch(uint8_t final) {
     if (parsViewLength_ > 0 && !parsTxt_.empty()) keepParameterView();
     const CsiHandler* handler = nullptr;
     if (collect_.empty()) {
+        if (const PlainFunction& plain = plainFunctions_[final]; plain.function)
+            return plain.function(plain.owner, pars(), collect_);
         handler = &plainShapes_[final];
     } else if (!shapes_.empty()) {
         if (const auto key = shapeKey(collect_, final)) {

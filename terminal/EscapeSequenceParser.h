@@ -68,6 +68,13 @@ class EscapeSequenceParser {
     // A shape registered with setCsiHandler wins; otherwise csiHandlers, keyed by the
     // final byte alone, is asked; otherwise the fallback.
     void setCsiHandler(std::string_view shape, CsiHandler handler);
+    // A shape without collected bytes handled by a plain function of its owner: the
+    // shapes that come by the million (cursor addressing, colours) are spared the
+    // wrapper's indirection. A later setCsiHandler for the shape replaces it.
+    using CsiFunction = void (*)(void* owner, Params parameters, Bytes collect);
+    void setCsiFunction(uint8_t final, CsiFunction function, void* owner) {
+        plainFunctions_[final] = {function, owner};
+    }
     std::array<CsiHandler, 256> csiHandlers;
     std::unordered_map<int64_t, OscHandler> oscHandlers;
     std::array<ExecuteHandler, 256> executeHandlers;
@@ -76,6 +83,12 @@ class EscapeSequenceParser {
     std::map<std::string, std::unique_ptr<DcsHandler>, std::less<>> dcsHandlers;
 
     PrintHandler printHandler;
+    // The owner's print path as a plain function, tried before printHandler: text runs
+    // are the most frequent call of all, and this spares them the wrapper's indirection.
+    struct PrintSink {
+        void (*print)(void* owner, Bytes run) = nullptr;
+        void* owner = nullptr;
+    } printSink;
     // Called whenever a sequence is abandoned, so the print side can drop a
     // half-received multi-byte character.
     std::function<void()> printStateReset;
@@ -136,6 +149,11 @@ class EscapeSequenceParser {
     TransitionTable table_;
     // Shapes without collected bytes, the common case, are found by index.
     std::array<CsiHandler, 256> plainShapes_;
+    struct PlainFunction {
+        CsiFunction function = nullptr;
+        void* owner = nullptr;
+    };
+    std::array<PlainFunction, 256> plainFunctions_{};
     std::unordered_map<uint32_t, CsiHandler> shapes_;
     ParserState currentState_ = initialState;
     OscBuffer osc_;

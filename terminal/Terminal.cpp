@@ -753,7 +753,8 @@ void Terminal::cmdRestoreCursor() {
 // ----- handler tables ------------------------------------------------------------------
 
 void Terminal::installHandlers() {
-    parser_.printHandler = [this](std::span<const uint8_t> run) { print(run); };
+    parser_.printSink = {[](void* owner, std::span<const uint8_t> run) { static_cast<Terminal*>(owner)->print(run); },
+                         this};
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 
     auto& exec = parser_.executeHandlers;

@@ -332,7 +332,8 @@ void oscResetCursorColor(Terminal& t) {
 
 void installAttributeHandlers(Terminal& terminal) {
     Terminal& t = terminal;
-    t.parser().setCsiHandler("m", [&t](Params p, Bytes collect) { cmdCharAttributes(t, p, collect); });
+    t.parser().setCsiFunction(
+        'm', [](void* t, Params p, Bytes collect) { cmdCharAttributes(*static_cast<Terminal*>(t), p, collect); }, &t);
     auto& osc = t.parser().oscHandlers;
     osc[4] = [&t](Bytes payload) { oscChangeOrQueryColorIndex(t, payload); };
     osc[10] = [&t](Bytes payload) { oscSetColors(t, payload, 0); };

@@ -627,7 +627,8 @@ void installCursorHandlers(Terminal& t, EscapeSequenceParser& parser) {
     for (const auto& [shape, command] : moves)
         parser.setCsiHandler(shape, moving(t, command));
     // setCursor marks the rows it leaves and reaches itself.
-    parser.setCsiHandler("H", [&t](Params p, Bytes) { cmdCursorPosition(t, Args{p}); });
+    parser.setCsiFunction(
+        'H', [](void* t, Params p, Bytes) { cmdCursorPosition(*static_cast<Terminal*>(t), Args{p}); }, &t);
     parser.setCsiHandler("g", plain(t, cmdTabClear));
     parser.setCsiHandler("s", plain(t, cmdSaveCursorOrSetMargins));
 }

@@ -45,4 +45,21 @@ TEST(ParserCsiShapes, WholeChunkAgreesWithByteByByte) {
     }
 }
 
+// A plain function takes its shape only: the same final with a marker or intermediate
+// goes to the handler tables, and registering a handler for the shape replaces it.
+TEST(ParserCsiShapes, PlainFunctionsTakeTheirShapeUntilAHandlerReplacesIt) {
+    tarvik::EscapeSequenceParser parser;
+    tarvik::test::Recorder rec(parser);
+    parser.setCsiFunction(
+        'H',
+        [](void* log, tarvik::EscapeSequenceParser::Params p, tarvik::EscapeSequenceParser::Bytes) {
+            static_cast<std::vector<std::string>*>(log)->push_back("function H " + tarvik::test::show(p));
+        },
+        &rec.log);
+    parser.parse("\x1b[3;4H\x1b[?5H\x1b[ H");
+    parser.setCsiHandler("H", [&](auto, auto) { rec.log.push_back("handler H"); });
+    parser.parse("\x1b[H");
+    EXPECT_EQ(rec.log, (std::vector<std::string>{"function H [3,4]", "csi ?H [5] 5", "csi  H [0] ", "handler H"}));
+}
+
 } // namespace
