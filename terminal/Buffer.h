@@ -94,8 +94,9 @@ class Buffer {
     // between two sequences (addressing, a colour per cell). Returns false, having
     // changed nothing, when insertCharacter must place it.
     bool putNarrowAscii(uint8_t byte, const CharData& pen) {
-        const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
-        if (modes_->insertMode || x_ > right) return false;
+        const EditingModes& modes = *modes_;
+        const int right = modes.marginMode ? std::clamp(marginRight, 0, cols_ - 1) : cols_ - 1;
+        if (modes.insertMode || x_ > right) return false;
         BufferLine& line = cursorLine();
         if (line.count() != cols_) return false;
         // The pen whole, then the code: a cell assembled in a local would be stored in
