@@ -208,7 +208,8 @@ void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharDa
     pattern.setAscii(0);
     const __m128i base = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&pattern));
     const auto put = [&](std::size_t k) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + k), _mm_or_si128(base, _mm_cvtsi32_si128(bytes[k])));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + k),
+                         _mm_or_si128(base, _mm_cvtsi32_si128(bytes[k])));
     };
     // Four cells a turn: the loop's own bookkeeping is a good part of a cell's cost.
     std::size_t k = 0;
@@ -262,8 +263,8 @@ std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData&
         // general path.
         const int length = utf8::leadLength[b];
         char32_t scalar;
-        if (length < 2 || n - i < static_cast<std::size_t>(length) || !utf8::decodeWellFormed(p + i, length, scalar) ||
-            scalar < 0xA0)
+        if (length < 2 || n - i < static_cast<std::size_t>(length) ||
+            !utf8::decodeWellFormed(p + i, length, scalar) || scalar < 0xA0)
             break;
         const auto properties = UnicodeUtil::printProperties(scalar);
         if (properties.width == 0 && last >= 0 && cells[last].isSimpleRune() && cells[last].code() != 0) {

@@ -153,7 +153,8 @@ void CircularBufferLineList::prefetchOldest() const {
     const auto* bytes = reinterpret_cast<const char*>(cells.data());
     for (std::size_t offset = 0; offset < cells.size_bytes(); offset += 64)
         __builtin_prefetch(bytes + offset, 1, 3);
-    if (const Slot& after = slots_[static_cast<std::size_t>(slotIndex(1))]) __builtin_prefetch(after.get(), 1, 3);
+    if (const Slot& after = slots_[static_cast<std::size_t>(slotIndex(1))])
+        __builtin_prefetch(after.get(), 1, 3);
 }
 
 void CircularBufferLineList::splice(int start, int deleteCount, std::span<const BufferLine> items,

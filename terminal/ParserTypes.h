@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -43,7 +43,8 @@ template <typename T, std::size_t N> class FixedVector {
         size_ += static_cast<std::size_t>(last - first);
         for (; last - first >= 8; first += 8, to += 8)
             std::memcpy(to, first, 8 * sizeof(T));
-        while (first != last) *to++ = *first++;
+        while (first != last)
+            *to++ = *first++;
     }
 
   private:

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "terminal/ByteScan.h"
-#include "terminal/GraphemeTable.h"
 #include "terminal/DiagnosticText.h"
+#include "terminal/GraphemeTable.h"
 #include "terminal/TerminalHandlers.h"
 #include "terminal/UnicodeUtil.h"
 #include "terminal/Utf8.h"
@@ -753,8 +753,8 @@ void Terminal::cmdRestoreCursor() {
 // ----- handler tables ------------------------------------------------------------------
 
 void Terminal::installHandlers() {
-    parser_.printSink = {[](void* owner, std::span<const uint8_t> run) { static_cast<Terminal*>(owner)->print(run); },
-                         this};
+    parser_.printSink = {
+        [](void* owner, std::span<const uint8_t> run) { static_cast<Terminal*>(owner)->print(run); }, this};
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 
     auto& exec = parser_.executeHandlers;

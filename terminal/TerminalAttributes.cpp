@@ -88,7 +88,6 @@ std::size_t parseExtendedColor(Params p, const Separators& separators, std::size
     }
 }
 
-
 // Applies one code that is neither a colour selector nor extended; false when unknown.
 bool applySimple(Attribute& a, int64_t code) {
     switch (code) {
@@ -333,7 +332,9 @@ void oscResetCursorColor(Terminal& t) {
 void installAttributeHandlers(Terminal& terminal) {
     Terminal& t = terminal;
     t.parser().setCsiFunction(
-        'm', [](void* t, Params p, Bytes collect) { cmdCharAttributes(*static_cast<Terminal*>(t), p, collect); }, &t);
+        'm',
+        [](void* t, Params p, Bytes collect) { cmdCharAttributes(*static_cast<Terminal*>(t), p, collect); },
+        &t);
     auto& osc = t.parser().oscHandlers;
     osc[4] = [&t](Bytes payload) { oscChangeOrQueryColorIndex(t, payload); };
     osc[10] = [&t](Bytes payload) { oscSetColors(t, payload, 0); };

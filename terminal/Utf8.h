@@ -9,10 +9,14 @@ namespace tarvik::utf8 {
 // and is printed as the code point of the same value.
 constexpr std::array<std::uint8_t, 256> makeLeadTable() {
     std::array<std::uint8_t, 256> t{};
-    for (int b = 0; b < 0x80; ++b) t[b] = 1;
-    for (int b = 0xC2; b <= 0xDF; ++b) t[b] = 2;
-    for (int b = 0xE0; b <= 0xEF; ++b) t[b] = 3;
-    for (int b = 0xF0; b <= 0xF4; ++b) t[b] = 4;
+    for (int b = 0; b < 0x80; ++b)
+        t[b] = 1;
+    for (int b = 0xC2; b <= 0xDF; ++b)
+        t[b] = 2;
+    for (int b = 0xE0; b <= 0xEF; ++b)
+        t[b] = 3;
+    for (int b = 0xF0; b <= 0xF4; ++b)
+        t[b] = 4;
     return t;
 }
 inline constexpr std::array<std::uint8_t, 256> leadLength = makeLeadTable();

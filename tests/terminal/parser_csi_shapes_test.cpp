@@ -59,7 +59,8 @@ TEST(ParserCsiShapes, PlainFunctionsTakeTheirShapeUntilAHandlerReplacesIt) {
     parser.parse("\x1b[3;4H\x1b[?5H\x1b[ H");
     parser.setCsiHandler("H", [&](auto, auto) { rec.log.push_back("handler H"); });
     parser.parse("\x1b[H");
-    EXPECT_EQ(rec.log, (std::vector<std::string>{"function H [3,4]", "csi ?H [5] 5", "csi  H [0] ", "handler H"}));
+    EXPECT_EQ(rec.log,
+              (std::vector<std::string>{"function H [3,4]", "csi ?H [5] 5", "csi  H [0] ", "handler H"}));
 }
 
 } // namespace

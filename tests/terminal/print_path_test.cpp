@@ -141,10 +141,10 @@ const char* const printSetups[] = {
     "",
     "\x1b[4h\x1b[1;3H",                        // insert mode pushes cells right
     "\x1b[?69h\x1b[3;6s\x1b[1;5H",             // right margin: wraps at column 6
-    "\x1b[?7l",                                 // no wraparound: the last column is overwritten
-    "\x1b(0",                                   // DEC special graphics
+    "\x1b[?7l",                                // no wraparound: the last column is overwritten
+    "\x1b(0",                                  // DEC special graphics
     "\x1b[1\"q\x1b]8;;http://x\x1b\\\x1b[31m", // protected, linked, coloured
-    "\x1b[2;3r\x1b[3;9H",                       // wraps inside a region, scrolling it
+    "\x1b[2;3r\x1b[3;9H",                      // wraps inside a region, scrolling it
 };
 
 // Text written straight into the row in one chunk lands as the general path puts it one
@@ -169,7 +169,8 @@ TEST(PrintPath, TextInTheRowLandsAsTheGeneralPathPutsIt) {
                 const CharData& a = *byByte.getCharData(col, row);
                 const CharData& b = *whole.getCharData(col, row);
                 // Cluster codes name entries of each terminal's own table: compare the text.
-                EXPECT_EQ(a.getCharacter(byByte.tables()), b.getCharacter(whole.tables())) << col << "," << row;
+                EXPECT_EQ(a.getCharacter(byByte.tables()), b.getCharacter(whole.tables()))
+                    << col << "," << row;
                 EXPECT_EQ(a.width(), b.width()) << col << "," << row;
                 EXPECT_EQ(a.attribute, b.attribute) << col << "," << row;
                 EXPECT_EQ(a.isProtected(), b.isProtected()) << col << "," << row;

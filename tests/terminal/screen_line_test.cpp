@@ -104,4 +104,28 @@ TEST(BufferLineTest, CopyFromClipsAndHandlesOverlap) {
     EXPECT_EQ(cellsOf(copy), "12..");
 }
 
+// Blank rows are filled two cells a store where the processor allows: every range
+// length and start (odd ones leave a single cell at the end) and a fill cell taken
+// from the line itself must come out cell for cell.
+TEST(BufferLineTest, FillWritesExactlyItsRangeAtEveryLengthAndStart) {
+    for (int cols : {1, 2, 3, 7, 8, 80, 81}) {
+        for (int start = 0; start < std::min(cols, 4); ++start) {
+            for (int length = 0; start + length <= cols; ++length) {
+                BufferLine line = lineOf(std::u32string(static_cast<std::size_t>(cols), U'a'));
+                const CharData fill = cell('_');
+                line.fill(fill, start, length);
+                for (int col = 0; col < cols; ++col) {
+                    const bool inside = col >= start && col < start + length;
+                    ASSERT_EQ(line[col], inside ? fill : cell('a'))
+                        << cols << ":" << start << "+" << length << " @" << col;
+                }
+            }
+        }
+        BufferLine line = lineOf(U"xyz", cols);
+        line.fill(line[0]); // the fill cell lies in the range it fills
+        for (int col = 0; col < cols; ++col)
+            ASSERT_EQ(line[col], cell('x')) << cols << " @" << col;
+    }
+}
+
 } // namespace
