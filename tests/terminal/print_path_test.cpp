@@ -147,14 +147,8 @@ const char* const printSetups[] = {
     "\x1b[2;3r\x1b[3;9H",                      // wraps inside a region, scrolling it
 };
 
-// Text written straight into the row in one chunk lands as the general path puts it one
-// byte at a time (a multi-byte character cut across chunks always takes that path): wide
-// characters at the edge, marks joining letters, marks after wide characters and after
-// a mark, variation selectors, C1 controls in UTF-8, malformed and cut sequences.
-TEST(PrintPath, TextInTheRowLandsAsTheGeneralPathPutsIt) {
-    const std::string text = "ab\u4e00c\U0001F600\u2500e\u0301\u0302\u4e8c\u0300d\u2764\uFE0F"
-                             "\xc2\x85x\x7f\xe4\xb8\xff\u00e9\u0327\u1100\u1161\u4e09\u4e09\u4e09\u4e09\u4e09"
-                             "fghij\u0915\u094d\u0937\U0001F1E9\U0001F1EA";
+// Under every set-up, `text` fed in one chunk lands as it does fed a byte at a time.
+void expectWholeAndByteByByteAgree(const std::string& text) {
     for (const char* setup : printSetups) {
         RecordingDelegate wholeHost, byteHost;
         Terminal whole(wholeHost, smallScreen()), byByte(byteHost, smallScreen());
@@ -179,21 +173,19 @@ TEST(PrintPath, TextInTheRowLandsAsTheGeneralPathPutsIt) {
     }
 }
 
+// Text written straight into the row in one chunk lands as the general path puts it one
+// byte at a time (a multi-byte character cut across chunks always takes that path): wide
+// characters at the edge, marks joining letters, marks after wide characters and after
+// a mark, variation selectors, C1 controls in UTF-8, malformed and cut sequences.
+TEST(PrintPath, TextInTheRowLandsAsTheGeneralPathPutsIt) {
+    expectWholeAndByteByByteAgree(
+        "ab\u4e00c\U0001F600\u2500e\u0301\u0302\u4e8c\u0300d\u2764\uFE0F"
+        "\xc2\x85x\x7f\xe4\xb8\xff\u00e9\u0327\u1100\u1161\u4e09\u4e09\u4e09\u4e09\u4e09"
+        "fghij\u0915\u094d\u0937\U0001F1E9\U0001F1EA");
+}
+
 TEST(PrintPath, ALoneCharacterLandsAsInARun) {
-    const std::string text = "abcdefghijklmnopq";
-    for (const char* setup : printSetups) {
-        RecordingDelegate wholeHost, aloneHost;
-        Terminal whole(wholeHost, smallScreen()), alone(aloneHost, smallScreen());
-        whole.feed(std::string(setup) + text);
-        alone.feed(setup);
-        for (char c : text)
-            alone.feed(std::string(1, c));
-        SCOPED_TRACE(testing::PrintToString(std::string(setup)));
-        EXPECT_EQ(alone.getCursorLocation(), whole.getCursorLocation());
-        for (int row = 0; row < whole.rows(); ++row)
-            for (int col = 0; col < whole.cols(); ++col)
-                EXPECT_EQ(*alone.getCharData(col, row), *whole.getCharData(col, row)) << col << "," << row;
-    }
+    expectWholeAndByteByByteAgree("abcdefghijklmnopq");
 }
 
 } // namespace
