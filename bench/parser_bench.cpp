@@ -24,7 +24,9 @@ std::string repeatTo(const std::string& unit) {
 void run(benchmark::State& state, const std::string& stream) {
     EscapeSequenceParser parser;
     std::size_t printed = 0, sequences = 0;
-    parser.printHandler = [&](auto run) { printed += run.size(); };
+    parser.printHandler = {
+        [](void* count, EscapeSequenceParser::Bytes run) { *static_cast<std::size_t*>(count) += run.size(); },
+        &printed};
     parser.csiHandlerFallback = [&](auto pars, auto, uint8_t) { sequences += pars.size(); };
     parser.executeHandlers['\r'] = [&] { ++sequences; };
     parser.executeHandlers['\n'] = [&] { ++sequences; };

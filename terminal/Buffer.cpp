@@ -6,7 +6,6 @@
 #include <climits>
 #include <cstring>
 #include <iostream>
-#include <type_traits>
 
 #include "terminal/ByteScan.h"
 #include "terminal/CellTables.h"
@@ -234,11 +233,9 @@ void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharDa
 } // namespace
 
 std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables) {
-    const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
-    if (modes_->insertMode || x_ > right) return 0;
-    BufferLine& line = cursorLine();
-    if (line.count() != cols_) return 0;
-    CharData* const cells = line.getData().data();
+    int right;
+    CharData* const cells = rowForDirectWrite(right);
+    if (!cells) return 0;
     // The second half of a wide character is protected as its first half is.
     CharData filler(curAttr, U'\0', 1);
     filler.setProtected(pen.isProtected());
@@ -288,31 +285,6 @@ std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData&
         lastBufferStorage_ = InsertionPoint{yBase_ + y_, last, cols_, rows_};
     }
     return i;
-}
-
-void Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen) {
-    // Held in a local: the pen is a reference that might alias the row, and the compiler
-    // would otherwise reload it for every cell written.
-    static_assert(std::is_trivially_copyable_v<CharData>);
-    const CharData pattern = pen;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const int right = std::clamp(modes_->marginMode ? marginRight : cols_ - 1, 0, cols_ - 1);
-        BufferLine& line = cursorLine();
-        const int room = std::min(right, line.count() - 1) - x_ + 1;
-        // Wrapping, inserting and odd line lengths take the general path, one cell.
-        if (modes_->insertMode || room <= 0) {
-            CharData cell = pattern;
-            cell.setAscii(bytes[i++]);
-            insertCharacter(cell);
-            continue;
-        }
-        const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(room), bytes.size() - i);
-        writeAscii(line.getData().data() + x_, bytes.data() + i, take, pattern);
-        i += take;
-        x_ += static_cast<int>(take);
-        lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_ - 1, cols_, rows_};
-    }
 }
 
 void Buffer::setSilentLog(bool value) {

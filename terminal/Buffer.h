@@ -94,14 +94,12 @@ class Buffer {
     // between two sequences (addressing, a colour per cell). Returns false, having
     // changed nothing, when insertCharacter must place it.
     bool putNarrowAscii(uint8_t byte, const CharData& pen) {
-        const EditingModes& modes = *modes_;
-        const int right = modes.marginMode ? std::clamp(marginRight, 0, cols_ - 1) : cols_ - 1;
-        if (modes.insertMode || x_ > right) return false;
-        BufferLine& line = cursorLine();
-        if (line.count() != cols_) return false;
+        int right;
+        CharData* const cells = rowForDirectWrite(right);
+        if (!cells) return false;
         // The pen whole, then the code: a cell assembled in a local would be stored in
         // pieces and reloaded whole, which stalls.
-        CharData* cell = line.getData().data() + x_;
+        CharData* cell = cells + x_;
         std::memcpy(static_cast<void*>(cell), &pen, sizeof(CharData));
         cell->setAscii(byte);
         lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_, cols_, rows_};
@@ -115,9 +113,6 @@ class Buffer {
     // took; the general path takes over at the first byte it leaves (0 without
     // insert-free room).
     std::size_t putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables);
-    // The same for a run of printable ASCII bytes, each one cell wide, taking attribute
-    // and hyperlink from `pen`: whole stretches of a row are written at once.
-    void insertAsciiRun(std::span<const uint8_t> bytes, const CharData& pen);
     std::optional<InsertionPoint> lastBufferStorage() const { return lastBufferStorage_; }
 
     // Changes the screen size. Rows come and go at the bottom around the cursor, the
@@ -174,6 +169,16 @@ class Buffer {
         if (value >= 0) field = value;
     }
     CircularBufferLineList makeRing() const;
+    // The cells of the cursor's row when characters can be written there as they are: no
+    // insert mode, the cursor left of the right edge (`right`, the last column text may
+    // take), a row of full width. Null otherwise.
+    CharData* rowForDirectWrite(int& right) {
+        const EditingModes& modes = *modes_;
+        right = modes.marginMode ? std::clamp(marginRight, 0, cols_ - 1) : cols_ - 1;
+        if (modes.insertMode || x_ > right) return nullptr;
+        BufferLine& line = cursorLine();
+        return line.count() == cols_ ? line.getData().data() : nullptr;
+    }
     BufferLine& cursorLine() {
         const long long index = static_cast<long long>(yBase_) + y_;
         const int last = std::max(lines_.count() - 1, 0);

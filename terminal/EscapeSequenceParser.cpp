@@ -66,11 +66,7 @@ void EscapeSequenceParser::reset() {
     osc_.clear();
     pars_.clear();
     pars_.push_back(0);
-    parsTxt_.clear();
-    parsView_ = nullptr;
-    parsViewLength_ = 0;
     collect_.clear();
-    subParameters_ = false;
     oscInPayload_ = false;
     activeDcsHandler_ = nullptr;
     dcsLength_ = 0;
@@ -274,10 +270,7 @@ void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
     if (c.print < 0) return;
     const auto start = static_cast<std::size_t>(c.print);
     c.print = -1;
-    if (printSink.print)
-        printSink.print(printSink.owner, c.data.subspan(start, end - start));
-    else if (printHandler)
-        printHandler(c.data.subspan(start, end - start));
+    if (printHandler) printHandler(c.data.subspan(start, end - start));
 }
 
 void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
@@ -469,7 +462,6 @@ void EscapeSequenceParser::addDigit(uint8_t digit) {
     if (last >= parameterLimit) last = 0;
 }
 
-// ':' and ';' both start a new parameter; the difference survives in parsTxt.
 // Copies the parameter text still viewed in the chunk into parsTxt_.
 void EscapeSequenceParser::keepParameterView() {
     parsTxt_.append(parsView_, parsView_ + parsViewLength_);
@@ -477,6 +469,7 @@ void EscapeSequenceParser::keepParameterView() {
     parsViewLength_ = 0;
 }
 
+// ':' and ';' both start a new parameter; the difference survives in parsTxt.
 void EscapeSequenceParser::addSeparator(uint8_t separator) {
     if (parsViewLength_ > 0) keepParameterView();
     subParameters_ |= separator == ':';

@@ -38,7 +38,6 @@ class EscapeSequenceParser {
     using OscFallback = std::function<void(int64_t code, Bytes payload)>;
     using ExecuteHandler = std::function<void()>;
     using EscHandler = std::function<void(Bytes collect, uint8_t final)>;
-    using PrintHandler = std::function<void(Bytes run)>;
     using ErrorHandler = std::function<ParsingState(ParsingState)>;
 
     // A parameter that would reach this value restarts at 0, so ten times the
@@ -82,13 +81,15 @@ class EscapeSequenceParser {
     std::map<std::string, EscHandler, std::less<>> escHandlers;
     std::map<std::string, std::unique_ptr<DcsHandler>, std::less<>> dcsHandlers;
 
-    PrintHandler printHandler;
-    // The owner's print path as a plain function, tried before printHandler: text runs
-    // are the most frequent call of all, and this spares them the wrapper's indirection.
-    struct PrintSink {
-        void (*print)(void* owner, Bytes run) = nullptr;
+    // Text runs are the most frequent call of all: a plain function of the owner,
+    // spared the indirection of a wrapper.
+    struct PrintHandler {
+        void (*function)(void* owner, Bytes run) = nullptr;
         void* owner = nullptr;
-    } printSink;
+        explicit operator bool() const { return function != nullptr; }
+        void operator()(Bytes run) const { function(owner, run); }
+    };
+    PrintHandler printHandler;
     // Called whenever a sequence is abandoned, so the print side can drop a
     // half-received multi-byte character.
     std::function<void()> printStateReset;

@@ -4,7 +4,6 @@
 #include <cassert>
 #include <cstdio>
 
-#include "terminal/ByteScan.h"
 #include "terminal/DiagnosticText.h"
 #include "terminal/GraphemeTable.h"
 #include "terminal/TerminalHandlers.h"
@@ -335,15 +334,11 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
             }
         }
         const uint8_t b = byteAt(idx);
-        // Plain ASCII needs no decoding, width or combining look-up: the common case.
+        // ASCII the row could not take as it is (a pending wrap, insert mode) goes in one
+        // cell at a time; the rest of the run returns to the row.
         if (b >= 0x20 && b < 0x7F && !charset) {
-            // Held bytes start a multi-byte sequence, so an ASCII run lies in `data`.
-            int end = idx + 1;
-            if (idx >= putback)
-                end += static_cast<int>(asciiRunLength(data.data() + (end - putback),
-                                                       static_cast<std::size_t>(count - end)));
-            buf.insertAsciiRun(data.subspan(idx - putback, end - idx), pen_);
-            idx = end;
+            ++idx;
+            buf.insertCharacter(printed(b));
             continue;
         }
         const int n = utf8::leadLength[b];
@@ -753,7 +748,7 @@ void Terminal::cmdRestoreCursor() {
 // ----- handler tables ------------------------------------------------------------------
 
 void Terminal::installHandlers() {
-    parser_.printSink = {
+    parser_.printHandler = {
         [](void* owner, std::span<const uint8_t> run) { static_cast<Terminal*>(owner)->print(run); }, this};
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 

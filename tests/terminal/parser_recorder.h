@@ -47,7 +47,10 @@ struct Recorder {
     // Everything goes to the fallbacks so any sequence is logged; DCS strings
     // are logged for the keys $q, q and |.
     explicit Recorder(EscapeSequenceParser& p) {
-        p.printHandler = [this](auto run) { log.push_back("print " + show(run)); };
+        p.printHandler = {[](void* self, EscapeSequenceParser::Bytes run) {
+                              static_cast<Recorder*>(self)->log.push_back("print " + show(run));
+                          },
+                          this};
         p.printStateReset = [this] {
             if (logPrintStateReset) log.push_back("printStateReset");
         };
