@@ -9,10 +9,13 @@
 
 #include "terminal/ByteScan.h"
 #include "terminal/CellTables.h"
+#include "terminal/CpuFeatures.h"
 #include "terminal/UnicodeUtil.h"
 #include "terminal/Utf8.h"
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -201,10 +204,41 @@ constexpr bool codeLeadsTheCell = [] {
 static_assert(codeLeadsTheCell);
 #endif
 
+#if defined(__x86_64__)
+// Two cells per 32-byte store. The bytes are widened to 16 bits, so each group of four
+// bytes reads b, 0, b', 0; widening those four to 64 bits each puts b and b' at the
+// start of the register's two halves, where the two cells keep their codes.
+__attribute__((target("avx2"))) inline void putAsciiPair(CharData* at, const CharData* pattern, __m128i pair) {
+    const __m256i base = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pattern)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(at), _mm256_or_si256(base, _mm256_cvtepu8_epi64(pair)));
+}
+
+__attribute__((target("avx2"))) void writeAsciiInPairs(CharData* cells, const uint8_t* bytes, std::size_t count,
+                                                       const CharData& pattern) {
+    std::size_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m128i wide =
+            _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + k)), _mm_setzero_si128());
+        putAsciiPair(cells + k, &pattern, wide);
+        putAsciiPair(cells + k + 2, &pattern, _mm_srli_si128(wide, 4));
+        putAsciiPair(cells + k + 4, &pattern, _mm_srli_si128(wide, 8));
+        putAsciiPair(cells + k + 6, &pattern, _mm_srli_si128(wide, 12));
+    }
+    for (; k + 2 <= count; k += 2)
+        putAsciiPair(cells + k, &pattern, _mm_cvtsi32_si128(bytes[k] | bytes[k + 1] << 16));
+    const __m128i base = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&pattern));
+    if (k < count)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + k), _mm_or_si128(base, _mm_cvtsi32_si128(bytes[k])));
+}
+#endif
+
 // Cells for printable ASCII bytes, each the pattern holding its byte.
 void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharData pattern) {
 #if defined(__SSE2__)
     pattern.setAscii(0);
+#if defined(__x86_64__)
+    if (cpu::hasAvx2()) return writeAsciiInPairs(cells, bytes, count, pattern);
+#endif
     const __m128i base = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&pattern));
     const auto put = [&](std::size_t k) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(cells + k),

@@ -1,5 +1,7 @@
 #include "terminal/BufferLine.h"
 
+#include "terminal/CpuFeatures.h"
+
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
@@ -27,13 +29,17 @@ __attribute__((target("avx2"))) void fillCellsInPairs(CharData* first, CharData*
     const __m256i two = _mm256_broadcastsi128_si256(one);
     const auto count = static_cast<std::size_t>(last - first);
     std::size_t i = 0;
+    // Eight cells a turn, so the loop's own steps do not outnumber the stores.
+    for (; i + 8 <= count; i += 8) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i), two);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i + 2), two);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i + 4), two);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i + 6), two);
+    }
     for (; i + 2 <= count; i += 2)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i), two);
     if (i < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(first + i), one);
 }
-
-// Asked explicitly: static initialisers may run before the run-time library has probed the CPU.
-const bool hasPairStores = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 #endif
 
 // Every cell of a range made a copy of one cell. The cell is copied as one block from a
@@ -41,7 +47,7 @@ const bool hasPairStores = (__builtin_cpu_init(), __builtin_cpu_supports("avx2")
 void fillCells(CharData* first, CharData* last, const CharData& cell) {
     static_assert(std::is_trivially_copyable_v<CharData> && sizeof(CharData) == 16);
 #if defined(__x86_64__)
-    if (hasPairStores) return fillCellsInPairs(first, last, cell);
+    if (cpu::hasAvx2()) return fillCellsInPairs(first, last, cell);
 #endif
     CharData value;
     std::memcpy(static_cast<void*>(&value), &cell, sizeof value);

@@ -1,0 +1,17 @@
+#pragma once
+
+namespace tarvik::cpu {
+
+// Whether the processor has AVX2's 32-byte integer operations, which store two cells at
+// once. Probed on first use and asked explicitly: a static initialiser may run before
+// the run-time library has probed the processor.
+inline bool hasAvx2() {
+#if defined(__x86_64__)
+    static const bool value = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
+    return value;
+#else
+    return false;
+#endif
+}
+
+} // namespace tarvik::cpu
