@@ -17,6 +17,7 @@ extern "C" {
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "bench/TerminalWorkloads.h"
 #include "terminal/CharData.h"
@@ -127,8 +128,14 @@ long residentBytes() {
 // Memory of a 200-column terminal whose 10000-line history is full: heap bytes in use
 // (exact) and the growth of the resident set (what the system sees).
 void fullScrollbackMemory(benchmark::State& state) {
-    std::string line(200, 'x');
-    line += "\r\n";
+    // Full lines of text that differ from line to line.
+    std::vector<std::string> lines;
+    for (int shift = 0; shift < 95; ++shift) {
+        std::string line;
+        for (int col = 0; col < 200; ++col)
+            line += static_cast<char>(0x20 + (col + shift) % 95);
+        lines.push_back(line + "\r\n");
+    }
     for (auto _ : state) {
         const auto heapBefore = mallinfo2().uordblks;
         const long residentBefore = residentBytes();
@@ -139,7 +146,7 @@ void fullScrollbackMemory(benchmark::State& state) {
         options.scrollback = benchScrollback;
         auto terminal = std::make_unique<Terminal>(host, options);
         for (int i = 0; i < benchScrollback + 100; ++i)
-            terminal->feed(line);
+            terminal->feed(lines[static_cast<std::size_t>(i) % lines.size()]);
         state.counters["heap_MB"] = double(mallinfo2().uordblks - heapBefore) / (1 << 20);
         state.counters["rss_growth_MB"] = double(residentBytes() - residentBefore) / (1 << 20);
         state.counters["lines"] = terminal->buffer().lines().count();

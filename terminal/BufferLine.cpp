@@ -3,6 +3,7 @@
 #include "terminal/CpuFeatures.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <type_traits>
 
@@ -78,17 +79,21 @@ int BufferLine::clampIndex(int index) const {
 }
 
 const CharData& BufferLine::operator[](int index) const {
-    if (data_.empty()) return CharData::Null;
-    return data_[static_cast<std::size_t>(clampIndex(index))];
+    const auto& data = cells();
+    if (data.empty()) return CharData::Null;
+    return data[static_cast<std::size_t>(clampIndex(index))];
 }
 
 CharData& BufferLine::operator[](int index) {
-    if (data_.empty()) return scratchCell();
-    return data_[static_cast<std::size_t>(clampIndex(index))];
+    auto& data = cells();
+    if (data.empty()) return scratchCell();
+    return data[static_cast<std::size_t>(clampIndex(index))];
 }
 
 void BufferLine::copyFrom(const BufferLine& line) {
-    data_ = line.data_;
+    isPacked_ = false;
+    packed_.clearCodes();
+    data_ = line.cells();
     isWrapped = line.isWrapped;
 }
 
@@ -96,16 +101,18 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
     if (srcCol < 0 || dstCol < 0) return;
     len = std::min({len, src.count() - srcCol, count() - dstCol});
     if (len <= 0) return;
-    const auto from = src.data_.begin() + srcCol;
+    const auto from = src.cells().begin() + srcCol;
+    const auto to = cells().begin() + dstCol;
     // The source may be this line with overlapping ranges.
     if (&src == this && dstCol > srcCol)
-        std::copy_backward(from, from + len, data_.begin() + dstCol + len);
+        std::copy_backward(from, from + len, to + len);
     else
-        std::copy(from, from + len, data_.begin() + dstCol);
+        std::copy(from, from + len, to);
 }
 
 void BufferLine::fill(const CharData& cell) {
-    fillCells(data_.data(), data_.data() + data_.size(), cell);
+    auto& data = cells();
+    fillCells(data.data(), data.data() + data.size(), cell);
 }
 
 void BufferLine::fill(const CharData& cell, int atCol, int len) {
@@ -116,7 +123,8 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData) {
     start = std::max(start, 0);
     end = std::min(end, count());
     if (start >= end) return;
-    fillCells(data_.data() + start, data_.data() + end, fillData);
+    CharData* const data = cells().data();
+    fillCells(data + start, data + end, fillData);
 }
 
 void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fillData) {
@@ -124,8 +132,8 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
     if (rightMargin < 0 || n <= 0) return;
     const int width = rightMargin + 1;
     pos = std::max(pos, 0) % width;
-    const auto first = data_.begin() + pos;
-    const auto end = data_.begin() + width;
+    const auto first = cells().begin() + pos;
+    const auto end = first + (width - pos);
     if (width - pos <= n) {
         std::fill(first, end, fillData);
         return;
@@ -139,8 +147,8 @@ void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fi
     if (rightMargin < 0 || n <= 0) return;
     const int width = rightMargin + 1;
     pos = std::max(pos, 0) % width;
-    const auto first = data_.begin() + pos;
-    const auto end = data_.begin() + width;
+    const auto first = cells().begin() + pos;
+    const auto end = first + (width - pos);
     if (width - pos <= n) {
         std::fill(first, end, fillData);
         return;
@@ -150,12 +158,13 @@ void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fi
 }
 
 void BufferLine::resize(int cols, const CharData& fillData) {
-    data_.resize(static_cast<std::size_t>(std::max(cols, 0)), fillData);
+    cells().resize(static_cast<std::size_t>(std::max(cols, 0)), fillData);
 }
 
 int BufferLine::getTrimmedLength() const {
+    const auto& data = cells();
     for (int i = count(); i > 0; --i)
-        if (data_[static_cast<std::size_t>(i - 1)].code() != 0) return i;
+        if (data[static_cast<std::size_t>(i - 1)].code() != 0) return i;
     return 0;
 }
 
@@ -165,7 +174,8 @@ bool BufferLine::hasContent(int index) const {
 }
 
 bool BufferLine::hasAnyContent() const {
-    return std::any_of(data_.begin(), data_.end(), [](const CharData& cell) {
+    const auto& data = cells();
+    return std::any_of(data.begin(), data.end(), [](const CharData& cell) {
         return cell.code() != 0 || cell.attribute != CharData::defaultAttr;
     });
 }
@@ -175,10 +185,197 @@ std::string BufferLine::translateToString(const CellTables& tables, bool trimRig
     startCol = std::max(startCol, 0);
     int end = endCol == -1 ? count() : std::min(endCol, count());
     if (trimRight) end = std::max(std::min(getTrimmedLength(), end), startCol);
+    const auto& data = cells();
     std::string text;
     for (int i = startCol; i < end; ++i)
-        data_[static_cast<std::size_t>(i)].appendCharacter(text, tables);
+        data[static_cast<std::size_t>(i)].appendCharacter(text, tables);
     return text;
+}
+
+namespace {
+
+// A cell read as two words; its code is the low half of the first (little-endian).
+struct CellWords {
+    std::uint64_t head;
+    std::uint64_t rest;
+
+    explicit CellWords(const CharData& cell) {
+        static_assert(std::is_trivially_copyable_v<CharData> && sizeof(CharData) == 16);
+        std::memcpy(this, &cell, sizeof *this);
+    }
+    // The same but for the code.
+    bool sameLook(const CellWords& other) const {
+        return ((head ^ other.head) >> 32) == 0 && rest == other.rest;
+    }
+};
+static_assert(std::endian::native == std::endian::little);
+
+// Copies codes out of a row one run at a time.
+class CodeScan {
+  public:
+    CodeScan(const CharData* cells, std::int32_t* codes) : cells_(cells), codes_(codes) {}
+
+    // Copies the codes of the cells from `start` up to `end` that look as cells[start]
+    // does; returns the index of the first cell that looks different (or `end`).
+    int sameLookFrom(int start, int end) const {
+        const CellWords look(cells_[start]);
+        int i = start;
+#if defined(__x86_64__)
+        if (cpu::hasAvx2()) i = sameLookInBlocks(start, end);
+#endif
+        for (; i < end; ++i) {
+            const CellWords cell(cells_[i]);
+            if (!cell.sameLook(look)) break;
+            codes_[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(cell.head));
+        }
+        return i;
+    }
+
+  private:
+#if defined(__x86_64__)
+    __attribute__((target("avx2"))) static __m256i load(const CharData* at) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+    }
+
+    // Eight cells a turn, two to a register, while all eight look alike; their codes are
+    // gathered from the four registers into one store.
+    __attribute__((target("avx2"))) int sameLookInBlocks(int i, int end) const {
+        const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_ + i)));
+        const __m256i butCode = _mm256_setr_epi32(0, -1, -1, -1, 0, -1, -1, -1);
+        const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+        for (; i + 8 <= end; i += 8) {
+            const __m256i a = load(cells_ + i), b = load(cells_ + i + 2);
+            const __m256i c = load(cells_ + i + 4), d = load(cells_ + i + 6);
+            const __m256i differ = _mm256_or_si256(
+                _mm256_or_si256(_mm256_xor_si256(a, look), _mm256_xor_si256(b, look)),
+                _mm256_or_si256(_mm256_xor_si256(c, look), _mm256_xor_si256(d, look)));
+            if (!_mm256_testz_si256(differ, butCode)) break;
+            const __m256i codes = _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(a, b), _mm256_unpacklo_epi32(c, d));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes_ + i), _mm256_permutevar8x32_epi32(codes, order));
+        }
+        return i;
+    }
+#endif
+
+    const CharData* cells_;
+    std::int32_t* codes_;
+};
+
+// Calls visit(col, cell) for each cell that has a code of its own, in order.
+template <typename Visit> void forEachPackedCell(const PackedCells& packed, Visit&& visit) {
+    const std::span<const std::int32_t> codes = packed.codes();
+    const int end = static_cast<int>(codes.size());
+    for (std::size_t r = 0; r < packed.runs.size(); ++r) {
+        const int stop = r + 1 < packed.runs.size() ? packed.runs[r + 1].start : end;
+        CharData cell = packed.runs[r].cell;
+        for (int col = packed.runs[r].start; col < stop; ++col) {
+            cell.restoreCode(codes[static_cast<std::size_t>(col)]);
+            visit(col, cell);
+        }
+    }
+}
+
+} // namespace
+
+PackedCells::PackedCells(const PackedCells& other) : runs(other.runs) {
+    std::copy(other.codes().begin(), other.codes().end(), writeCodes(other.codeCount_));
+}
+
+PackedCells& PackedCells::operator=(const PackedCells& other) {
+    if (this != &other) {
+        runs = other.runs;
+        std::copy(other.codes().begin(), other.codes().end(), writeCodes(other.codeCount_));
+    }
+    return *this;
+}
+
+std::int32_t* PackedCells::writeCodes(int count) {
+    if (count > codeCapacity_) {
+        codes_ = std::make_unique_for_overwrite<std::int32_t[]>(static_cast<std::size_t>(count));
+        codeCapacity_ = count;
+    }
+    codeCount_ = count;
+    return codes_.get();
+}
+
+void PackedCells::release() {
+    codes_.reset();
+    codeCount_ = codeCapacity_ = 0;
+    runs = {};
+}
+
+bool BufferLine::pack(std::vector<CharData>& spare) {
+    if (isPacked_ || data_.empty()) return false;
+    const int cols = count();
+    const CharData* const cells = data_.data();
+    // Codes take 4 bytes a cell and a run a record of its own; a row of many short runs
+    // (a wide character starts one, its second half another) is left unpacked.
+    const std::size_t budget = static_cast<std::size_t>(cols) * (sizeof(CharData) / 2 - sizeof(std::int32_t));
+    const std::size_t maxRuns = budget / sizeof(PackedCells::Run);
+    const CodeScan scan(cells, packed_.writeCodes(cols));
+    packed_.runs.clear();
+    for (int at = 0; at < cols;) {
+        if (packed_.runs.size() == maxRuns) {
+            packed_.clearCodes();
+            return false;
+        }
+        packed_.runs.push_back({at, cells[at]});
+        at = scan.sameLookFrom(at, cols);
+    }
+    isPacked_ = true;
+    spare = std::move(data_);
+    data_ = std::vector<CharData>{};
+    return true;
+}
+
+void BufferLine::unpack() const {
+    data_.resize(packed_.codes().size());
+    forEachPackedCell(packed_, [this](int col, const CharData& cell) { data_[static_cast<std::size_t>(col)] = cell; });
+    // A row unpacked to be read or edited seldom packs again soon: its storage goes.
+    packed_.release();
+    isPacked_ = false;
+}
+
+void BufferLine::reset(int cols, const CharData& cell, std::vector<CharData>& spare) {
+    if (isPacked_) {
+        isPacked_ = false;
+        packed_.clearCodes();
+        data_ = std::move(spare);
+        spare = std::vector<CharData>{};
+    }
+    data_.resize(static_cast<std::size_t>(std::max(cols, 0)));
+    fill(cell);
+}
+
+void BufferLine::forEachCell(const std::function<void(const CharData&)>& visit) const {
+    if (!isPacked_) {
+        for (const CharData& cell : data_)
+            visit(cell);
+        return;
+    }
+    forEachPackedCell(packed_, [&visit](int, const CharData& cell) { visit(cell); });
+}
+
+namespace {
+
+void prefetchForWriting(const void* start, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(start);
+    for (std::size_t offset = 0; offset < size; offset += 64)
+        __builtin_prefetch(bytes + offset, 1, 3);
+}
+
+} // namespace
+
+void BufferLine::prefetchCells() const {
+    if (!isPacked_) prefetchForWriting(data_.data(), data_.size() * sizeof(CharData));
+}
+
+void BufferLine::prefetchCodes() const {
+    prefetchForWriting(packed_.storage(), data_.size() * sizeof(std::int32_t));
+}
+
+void BufferLine::prefetchRecord() const {
+    prefetchForWriting(this, sizeof(BufferLine));
 }
 
 } // namespace tarvik

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -11,6 +12,39 @@
 #include "terminal/TerminalImage.h"
 
 namespace tarvik {
+
+// A row's cells in packed form (see BufferLine::pack): one code per cell, and runs. A run
+// starts at `start` and holds `cell` with each cell's own code; the last run ends with
+// the codes. The code storage stays with its row while the row is unpacked, ready for the
+// next packing.
+struct PackedCells {
+    struct Run {
+        int start;
+        CharData cell;
+    };
+
+    PackedCells() = default;
+    PackedCells(const PackedCells& other);
+    PackedCells& operator=(const PackedCells& other);
+    PackedCells(PackedCells&&) noexcept = default;
+    PackedCells& operator=(PackedCells&&) noexcept = default;
+
+    std::span<const std::int32_t> codes() const { return {codes_.get(), static_cast<std::size_t>(codeCount_)}; }
+    // Room for `count` codes, for writing; what the storage held is lost.
+    std::int32_t* writeCodes(int count);
+    // Keeps the storage but no codes (the row is unpacked).
+    void clearCodes() { codeCount_ = 0; }
+    // Gives the storage back.
+    void release();
+    const void* storage() const { return codes_.get(); }
+
+    std::vector<Run> runs;
+
+  private:
+    std::unique_ptr<std::int32_t[]> codes_;
+    int codeCount_ = 0;
+    int codeCapacity_ = 0;
+};
 
 // One row of cells. The cells are one contiguous array so that printing, erasing and
 // drawing walk memory linearly; copying a line into a line of the same width reuses the
@@ -28,11 +62,11 @@ class BufferLine {
     // single-width row again. Plain copying keeps everything.
     static BufferLine from(const BufferLine& other);
 
-    int count() const { return static_cast<int>(data_.size()); }
+    int count() const { return static_cast<int>(isPacked_ ? packed_.codes().size() : data_.size()); }
     const CharData& operator[](int index) const;
     CharData& operator[](int index);
-    std::span<CharData> getData() { return data_; }
-    std::span<const CharData> getData() const { return data_; }
+    std::span<CharData> getData() { return cells(); }
+    std::span<const CharData> getData() const { return cells(); }
     int getWidth(int index) const { return (*this)[index].width(); }
     const CharData& fillCharacter() const { return fillCharacter_; }
 
@@ -60,6 +94,27 @@ class BufferLine {
                                   int endCol = -1) const;
     std::string debugDescription(const CellTables& tables) const { return translateToString(tables); }
 
+    // Rows in the history are kept packed: each cell's code, and the rest of a cell once
+    // per run of cells that differ only in their code. Plain text takes a quarter of the
+    // memory that way. Whatever reads or writes the cells unpacks the row first, so a
+    // packed row behaves as any other.
+    //
+    // Packing hands the cell storage over to `spare`, for the next recycled row; a row
+    // that would not shrink by half stays as it is. Returns whether it packed.
+    bool pack(std::vector<CharData>& spare);
+    bool isPacked() const { return isPacked_; }
+    // Makes the row `cols` copies of `cell` without unpacking what it held; a packed row
+    // takes its cell storage from `spare`.
+    void reset(int cols, const CharData& cell, std::vector<CharData>& spare);
+    // Visits every cell in order without unpacking the row.
+    void forEachCell(const std::function<void(const CharData&)>& visit) const;
+    // Ask for what a coming write needs to be brought into the cache: an unpacked row's
+    // cells (blanked when it is recycled), the code storage of a row about to be packed,
+    // the row's own record.
+    void prefetchCells() const;
+    void prefetchCodes() const;
+    void prefetchRecord() const;
+
     // Adds a picture strip drawn over this row. Strips stay with this line object: copies
     // made with from() or copyFrom() do not take them.
     void attach(std::shared_ptr<TerminalImage> image);
@@ -71,8 +126,17 @@ class BufferLine {
 
   private:
     int clampIndex(int index) const;
+    // The cells, unpacked first if need be: a reader of a packed row unpacks it too.
+    std::vector<CharData>& cells() const {
+        if (isPacked_) [[unlikely]]
+            unpack();
+        return data_;
+    }
+    void unpack() const;
 
-    std::vector<CharData> data_;
+    mutable std::vector<CharData> data_;
+    mutable PackedCells packed_;
+    mutable bool isPacked_ = false;
     CharData fillCharacter_;
 };
 

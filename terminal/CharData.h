@@ -41,6 +41,9 @@ class CharData {
     }
     // A byte below 0x80 is its own scalar: the ASCII print path swaps codes in a template cell.
     constexpr void setAscii(std::uint8_t byte) { code_ = byte; }
+    // Puts back a code read with code(): for storage that keeps codes apart from the rest
+    // of the cells.
+    constexpr void restoreCode(std::int32_t code) { code_ = code; }
     void setValue(std::u32string_view cluster, int size, CellTables& tables);
 
     constexpr std::int32_t code() const { return code_; }

@@ -136,7 +136,7 @@ void CircularBufferLineList::recycle() {
     // The reused row starts blank: no text, no picture strips, no double-size drawing
     // (the wrap flag is the caller's to set).
     BufferLine& reused = (*this)[count_ - 1];
-    reused.fill(CharData::Null);
+    reused.reset(reused.count(), CharData::Null, spareCells_);
     reused.renderMode = BufferLine::RenderLineMode::single;
     reused.images.reset();
     prefetchOldest();
@@ -144,17 +144,23 @@ void CircularBufferLineList::recycle() {
 }
 
 // The row recycled next is the oldest, long out of the cache: blanking it would wait on
-// memory for each of its cache lines. Asked for now, a whole line of output ahead, its
-// cells arrive in time; its record is asked for one row further ahead still.
+// memory for each of its cache lines (a packed row takes the spare cells instead, which
+// are fresh). Asked for now, a whole line of output ahead, its cells arrive in time; its
+// record is asked for one row further ahead still.
 void CircularBufferLineList::prefetchOldest() const {
     const Slot& next = slots_[static_cast<std::size_t>(slotIndex(0))];
     if (!next) return;
-    const std::span<const CharData> cells = std::as_const(*next).getData();
-    const auto* bytes = reinterpret_cast<const char*>(cells.data());
-    for (std::size_t offset = 0; offset < cells.size_bytes(); offset += 64)
-        __builtin_prefetch(bytes + offset, 1, 3);
-    if (const Slot& after = slots_[static_cast<std::size_t>(slotIndex(1))])
-        __builtin_prefetch(after.get(), 1, 3);
+    next->prefetchCells();
+    if (const Slot& after = slots_[static_cast<std::size_t>(slotIndex(1))]) after->prefetchRecord();
+}
+
+void CircularBufferLineList::pack(int index) {
+    if (index < 0 || index >= count_ || index >= static_cast<int>(slots_.size())) return;
+    if (Slot& line = slot(index)) line->pack(spareCells_);
+    // The row below goes next, a line of output from now; its code storage was last
+    // written when it went into the history before.
+    if (index + 1 < count_)
+        if (const Slot& below = slot(index + 1)) below->prefetchCodes();
 }
 
 void CircularBufferLineList::splice(int start, int deleteCount, std::span<const BufferLine> items,

@@ -66,6 +66,9 @@ class CircularBufferLineList {
     void rotate(int first, int last, int amount);
     // Drops the oldest `amount` lines.
     void trimStart(int amount);
+    // Packs the line at `index` (see BufferLine::pack): the newest history row, as the
+    // screen scrolls. Its cell storage is kept for the next recycled row.
+    void pack(int index);
 
     // Visits every line that exists in storage, in slot order; empty slots are skipped
     // because makeEmpty creates them in the current shape when they are first used.
@@ -95,6 +98,8 @@ class CircularBufferLineList {
     void reportRejected(int start, int count, int offset, const char* message) const;
 
     mutable std::vector<Slot> slots_;
+    // Cell storage of the row packed last, for the row recycled next.
+    std::vector<CharData> spareCells_;
     MakeEmpty makeEmpty_;
     int startIndex_ = 0;
     int count_ = 0;

@@ -90,8 +90,7 @@ Terminal::~Terminal() = default;
 void Terminal::markLiveCells(CellTables& tables) {
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()})
         b->lines().forEachStoredLine([&tables](BufferLine& line) {
-            for (const CharData& cell : line.getData())
-                tables.markLive(cell);
+            line.forEachCell([&tables](const CharData& cell) { tables.markLive(cell); });
         });
     tables.markLive(currentLink);
 }
@@ -701,6 +700,9 @@ void Terminal::scroll(bool isWrapped) {
             if (b.hasScrollback()) ++b.linesTop;
             if (userScrolling) b.setYDisp(std::max(b.yDisp() - 1, 0));
         }
+        // The row that went into the history is packed while its cells are still in
+        // the cache; its storage becomes the next recycled row.
+        if (b.yBase() > 0) lines.pack(b.yBase() - 1);
     } else {
         lines.rotate(top, bottom, 1);
         blankRotatedLine(lines[bottom], isWrapped);

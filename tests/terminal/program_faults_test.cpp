@@ -286,6 +286,8 @@ TEST(CellTablesOfATerminal, ReclaimEntriesNoCellHolds) {
     t.feed(chunk);
 
     const auto& lines = t.buffer().lines();
+    // The sweeps above read packed history rows; reading them now unpacks them.
+    EXPECT_TRUE(lines[0].isPacked());
     int checked = 0;
     for (int i = 0; i < lines.count(); ++i) {
         const BufferLine& line = lines[i];

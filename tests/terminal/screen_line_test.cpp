@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "terminal/BufferLine.h"
 #include "tests/terminal/screen_helpers.h"
@@ -126,6 +128,99 @@ TEST(BufferLineTest, FillWritesExactlyItsRangeAtEveryLengthAndStart) {
         for (int col = 0; col < cols; ++col)
             ASSERT_EQ(line[col], cell('x')) << cols << " @" << col;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A row packed for the history must give back every cell exactly (code, width,
+// attribute, link, protection), and must stay unpacked when packing would not halve it.
+TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
+    CharData red = cell('r');
+    red.attribute.fg = Attribute::Color::ansi256(1);
+    CharData linked = cell('l');
+    linked.payload = TinyAtom(7);
+    CharData guarded = cell('g');
+    guarded.setProtected(true);
+    const CharData cluster(CharData::defaultAttr, std::u32string_view(U"e\u0301"), 1, testTables());
+    struct Case {
+        const char* name;
+        int cols;
+        std::function<void(BufferLine&)> fill;
+        bool packs;
+    };
+    const Case cases[] = {
+        {"plain", 80, [](BufferLine& l) { l = lineOf(U"hello, world", 80); }, true},
+        {"blank", 200, [](BufferLine&) {}, true},
+        {"oddWidth", 83, [](BufferLine& l) { l = lineOf(std::u32string(83, U'z')); }, true},
+        {"oneColumnGainsNothing", 1, [](BufferLine& l) { l[0] = cell('q'); }, false},
+        {"looksInRuns", 80,
+         [&](BufferLine& l) {
+             for (int c = 10; c < 30; ++c)
+                 l[c] = c < 20 ? red : linked;
+             l[40] = guarded;
+             l[41] = cluster;
+             l[79] = red;
+         },
+         true},
+        {"wideEveryOther", 80,
+         [](BufferLine& l) {
+             for (int c = 0; c + 1 < 80; c += 2) {
+                 l[c] = cell(U'\u4e00', 2);
+                 l[c + 1] = cell(0, 0);
+             }
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BufferLine line(c.cols);
+        c.fill(line);
+        const BufferLine before = line;
+        std::vector<CharData> spare;
+        ASSERT_EQ(line.pack(spare), c.packs);
+        EXPECT_EQ(line.isPacked(), c.packs);
+        EXPECT_EQ(spare.size(), c.packs ? static_cast<std::size_t>(c.cols) : 0u);
+        EXPECT_EQ(line.count(), c.cols);
+
+        std::vector<CharData> visited;
+        line.forEachCell([&](const CharData& cell) { visited.push_back(cell); });
+        EXPECT_EQ(line.isPacked(), c.packs) << "visiting keeps the row packed";
+        const BufferLine copy = line;
+        EXPECT_EQ(copy.isPacked(), c.packs);
+        for (int col = 0; col < c.cols; ++col) {
+            ASSERT_EQ(visited[static_cast<std::size_t>(col)], before[col]) << "visit @" << col;
+            ASSERT_EQ(line[col], before[col]) << "@" << col;
+            ASSERT_EQ(copy[col], before[col]) << "copy @" << col;
+        }
+        EXPECT_FALSE(line.isPacked());
+    }
+}
+
+// Packing and recycling pass one cell array between rows: a packed row that is reset
+// takes the spare storage and comes back blank at its width, and a packed row that is
+// edited unpacks first, so the edit lands among its old cells.
+TEST(BufferLineTest, PackedRowsResetAndEditAsAnyRow) {
+    std::vector<CharData> spare;
+    BufferLine goingUp = lineOf(U"up", 20);
+    BufferLine oldest = lineOf(U"old", 20);
+    ASSERT_TRUE(oldest.pack(spare));
+    ASSERT_TRUE(goingUp.pack(spare));
+    const CharData* storage = spare.data();
+    oldest.reset(20, CharData::Null, spare);
+    EXPECT_FALSE(oldest.isPacked());
+    EXPECT_EQ(oldest.getData().data(), storage);
+    EXPECT_EQ(cellsOf(oldest), std::string(20, '.'));
+    EXPECT_TRUE(spare.empty());
+
+    goingUp[3] = cell('!');
+    EXPECT_EQ(cellsOf(goingUp), "up.!................");
+    goingUp.insertCells(0, 1, 19, cell('>'));
+    EXPECT_EQ(cellsOf(goingUp), ">up.!...............");
+    ASSERT_TRUE(goingUp.pack(spare));
+    goingUp.resize(5, CharData::Null);
+    EXPECT_EQ(cellsOf(goingUp), ">up.!");
 }
 
 } // namespace

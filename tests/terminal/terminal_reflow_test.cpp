@@ -22,7 +22,8 @@ TerminalOptions sized(int cols, int rows, int scrollback = 100) {
 
 // Every line of the normal buffer as text, wrapped rows joined; null cells dropped so
 // that a wide character moved across an edge compares equal. cursorGroup receives the
-// index of the logical line that holds the cursor.
+// index of the logical line that holds the cursor. Rows are read without unpacking them,
+// so history rows reach the next resize packed.
 std::vector<std::string> logicalLines(Terminal& t, int* cursorGroup = nullptr) {
     Buffer& b = t.normalBuffer();
     std::vector<std::string> out;
@@ -30,8 +31,9 @@ std::vector<std::string> logicalLines(Terminal& t, int* cursorGroup = nullptr) {
     for (int i = 0; i < b.lines().count(); ++i) {
         const BufferLine& line = b.lines()[i];
         if (i == 0 || !line.isWrapped) out.emplace_back();
-        for (const CharData& c : line.getData())
+        line.forEachCell([&](const CharData& c) {
             if (c.code() != 0) c.appendCharacter(out.back(), t.tables());
+        });
         if (i == cursorLine && cursorGroup) *cursorGroup = static_cast<int>(out.size()) - 1;
     }
     return out;
@@ -110,6 +112,9 @@ TEST(Reflow, GrowingRowsPullsHistoryBack) {
     Terminal t(host, sized(5, 2));
     t.feed(std::string_view("1\r\n2\r\n3\r\n4"));
     ASSERT_EQ(t.normalBuffer().yBase(), 2);
+    // The rows that went into the history are packed; they come back whole.
+    EXPECT_TRUE(t.normalBuffer().lines()[0].isPacked());
+    EXPECT_TRUE(t.normalBuffer().lines()[1].isPacked());
     t.resize(5, 4);
     EXPECT_EQ(screenText(t), (std::vector<std::string>{"1", "2", "3", "4"}));
     EXPECT_EQ(t.getCursorLocation().second, 3);
@@ -145,6 +150,7 @@ TEST(Reflow, RandomResizesKeepLogicalLines) {
     std::mt19937 rng(20261206);
     const char* pieces[] = {"a",   "bc", "def", " ", "xyz0123456789", "\xE4\xB8\x80", "\xF0\x9F\x98\x80",
                             "\r\n"};
+    int packedBeforeResize = 0;
     for (int round = 0; round < 40; ++round) {
         RecordingDelegate host;
         Terminal t(host, sized(4 + static_cast<int>(rng() % 30), 2 + static_cast<int>(rng() % 10), 2000));
@@ -157,6 +163,8 @@ TEST(Reflow, RandomResizesKeepLogicalLines) {
 
             int groupBefore = 0;
             const std::vector<std::string> before = logicalLines(t, &groupBefore);
+            for (int i = 0; i < t.normalBuffer().lines().count(); ++i)
+                packedBeforeResize += t.normalBuffer().lines()[i].isPacked();
             t.resize(2 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 12));
             int groupAfter = 0;
             const std::vector<std::string> after = logicalLines(t, &groupAfter);
@@ -172,6 +180,7 @@ TEST(Reflow, RandomResizesKeepLogicalLines) {
                 ASSERT_GE(b.lines()[i].count(), t.cols());
         }
     }
+    EXPECT_GT(packedBeforeResize, 0) << "resizing must also meet packed history rows";
 }
 
 } // namespace
