@@ -219,10 +219,17 @@ class CodeScan {
     // does; returns the index of the first cell that looks different (or `end`).
     int sameLookFrom(int start, int end) const {
         const CellWords look(cells_[start]);
-        int i = start;
+        // Where the look changes at all it often changes again within a few cells; the
+        // blocks pay off only on a long run.
+        int i = sameLookOneByOne(look, start, std::min(end, start + 8));
 #if defined(__x86_64__)
-        if (cpu::hasAvx2()) i = sameLookInBlocks(start, end);
+        if (i == start + 8 && cpu::hasAvx2()) i = sameLookInBlocks(cells_[start], i, end);
 #endif
+        return sameLookOneByOne(look, i, end);
+    }
+
+  private:
+    int sameLookOneByOne(const CellWords& look, int i, int end) const {
         for (; i < end; ++i) {
             const CellWords cell(cells_[i]);
             if (!cell.sameLook(look)) break;
@@ -231,7 +238,6 @@ class CodeScan {
         return i;
     }
 
-  private:
 #if defined(__x86_64__)
     __attribute__((target("avx2"))) static __m256i load(const CharData* at) {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
@@ -239,8 +245,8 @@ class CodeScan {
 
     // Eight cells a turn, two to a register, while all eight look alike; their codes are
     // gathered from the four registers into one store.
-    __attribute__((target("avx2"))) int sameLookInBlocks(int i, int end) const {
-        const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_ + i)));
+    __attribute__((target("avx2"))) int sameLookInBlocks(const CharData& cell, int i, int end) const {
+        const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)));
         const __m256i butCode = _mm256_setr_epi32(0, -1, -1, -1, 0, -1, -1, -1);
         const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
         for (; i + 8 <= end; i += 8) {
@@ -308,10 +314,12 @@ bool BufferLine::pack(std::vector<CharData>& spare) {
     if (isPacked_ || data_.empty()) return false;
     const int cols = count();
     const CharData* const cells = data_.data();
-    // Codes take 4 bytes a cell and a run a record of its own; a row of many short runs
-    // (a wide character starts one, its second half another) is left unpacked.
-    const std::size_t budget = static_cast<std::size_t>(cols) * (sizeof(CharData) / 2 - sizeof(std::int32_t));
-    const std::size_t maxRuns = budget / sizeof(PackedCells::Run);
+    // Codes take 4 bytes a cell and a run a record of its own. Plain text is one run; a
+    // coloured prompt, or coloured text before blank cells, a few. A row where the look
+    // changes more often (colour every few cells; a wide character starts one run, its
+    // second half another) is left as it is, and the search for its runs stops early:
+    // runs of a few cells end where no branch can predict them.
+    const std::size_t maxRuns = std::min<std::size_t>(static_cast<std::size_t>(cols) / 8, 4);
     const CodeScan scan(cells, packed_.writeCodes(cols));
     packed_.runs.clear();
     for (int at = 0; at < cols;) {

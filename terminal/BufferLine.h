@@ -100,7 +100,7 @@ class BufferLine {
     // packed row behaves as any other.
     //
     // Packing hands the cell storage over to `spare`, for the next recycled row; a row
-    // that would not shrink by half stays as it is. Returns whether it packed.
+    // whose look changes more than a few times stays as it is. Returns whether it packed.
     bool pack(std::vector<CharData>& spare);
     bool isPacked() const { return isPacked_; }
     // Makes the row `cols` copies of `cell` without unpacking what it held; a packed row

@@ -136,7 +136,12 @@ void CircularBufferLineList::recycle() {
     // The reused row starts blank: no text, no picture strips, no double-size drawing
     // (the wrap flag is the caller's to set).
     BufferLine& reused = (*this)[count_ - 1];
-    reused.reset(reused.count(), CharData::Null, spareCells_);
+    std::vector<CharData> cells;
+    if (reused.isPacked() && !spareCells_.empty()) {
+        cells = std::move(spareCells_.back());
+        spareCells_.pop_back();
+    }
+    reused.reset(reused.count(), CharData::Null, cells);
     reused.renderMode = BufferLine::RenderLineMode::single;
     reused.images.reset();
     prefetchOldest();
@@ -156,7 +161,9 @@ void CircularBufferLineList::prefetchOldest() const {
 
 void CircularBufferLineList::pack(int index) {
     if (index < 0 || index >= count_ || index >= static_cast<int>(slots_.size())) return;
-    if (Slot& line = slot(index)) line->pack(spareCells_);
+    std::vector<CharData> cells;
+    if (Slot& line = slot(index); line && line->pack(cells) && spareCells_.size() < maxSpareCells)
+        spareCells_.push_back(std::move(cells));
     // The row below goes next, a line of output from now; its code storage was last
     // written when it went into the history before.
     if (index + 1 < count_)

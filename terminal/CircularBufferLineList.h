@@ -98,8 +98,11 @@ class CircularBufferLineList {
     void reportRejected(int start, int count, int offset, const char* message) const;
 
     mutable std::vector<Slot> slots_;
-    // Cell storage of the row packed last, for the row recycled next.
-    std::vector<CharData> spareCells_;
+    // Cell storage of rows packed, for packed rows recycled as blank rows. Where some
+    // rows pack and others do not, the two do not alternate; a few spares in hand keep
+    // scrolling from allocating and freeing a row's cells at every line.
+    static constexpr std::size_t maxSpareCells = 32;
+    std::vector<std::vector<CharData>> spareCells_;
     MakeEmpty makeEmpty_;
     int startIndex_ = 0;
     int count_ = 0;

@@ -155,15 +155,19 @@ TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
         {"blank", 200, [](BufferLine&) {}, true},
         {"oddWidth", 83, [](BufferLine& l) { l = lineOf(std::u32string(83, U'z')); }, true},
         {"oneColumnGainsNothing", 1, [](BufferLine& l) { l[0] = cell('q'); }, false},
-        {"looksInRuns", 80,
+        {"fourLooks", 80,
          [&](BufferLine& l) {
-             for (int c = 10; c < 30; ++c)
-                 l[c] = c < 20 ? red : linked;
-             l[40] = guarded;
-             l[41] = cluster;
-             l[79] = red;
+             l[5] = cluster;
+             for (int c = 10; c < 80; ++c)
+                 l[c] = c < 20 ? red : c < 30 ? linked : guarded;
          },
          true},
+        {"fiveLooks", 80,
+         [&](BufferLine& l) {
+             for (int c = 10; c < 80; ++c)
+                 l[c] = c < 20 ? red : c < 30 ? linked : c < 79 ? guarded : red;
+         },
+         false},
         {"wideEveryOther", 80,
          [](BufferLine& l) {
              for (int c = 0; c + 1 < 80; c += 2) {

@@ -109,13 +109,13 @@ TEST(Reflow, ShrinkingRowsRemovesRowsBelowTheCursorFirst) {
 
 TEST(Reflow, GrowingRowsPullsHistoryBack) {
     RecordingDelegate host;
-    Terminal t(host, sized(5, 2));
+    Terminal t(host, sized(8, 2));
     t.feed(std::string_view("1\r\n2\r\n3\r\n4"));
     ASSERT_EQ(t.normalBuffer().yBase(), 2);
     // The rows that went into the history are packed; they come back whole.
     EXPECT_TRUE(t.normalBuffer().lines()[0].isPacked());
     EXPECT_TRUE(t.normalBuffer().lines()[1].isPacked());
-    t.resize(5, 4);
+    t.resize(8, 4);
     EXPECT_EQ(screenText(t), (std::vector<std::string>{"1", "2", "3", "4"}));
     EXPECT_EQ(t.getCursorLocation().second, 3);
     EXPECT_EQ(t.normalBuffer().yBase(), 0);
