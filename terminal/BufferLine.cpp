@@ -367,6 +367,7 @@ void BufferLine::forEachCell(const std::function<void(const CharData&)>& visit) 
 namespace {
 
 void prefetchForWriting(const void* start, std::size_t size) {
+    if (!start) return;
     const auto* bytes = static_cast<const char*>(start);
     for (std::size_t offset = 0; offset < size; offset += 64)
         __builtin_prefetch(bytes + offset, 1, 3);
@@ -379,7 +380,8 @@ void BufferLine::prefetchCells() const {
 }
 
 void BufferLine::prefetchCodes() const {
-    prefetchForWriting(packed_.storage(), data_.size() * sizeof(std::int32_t));
+    // A row that never went into the history has no code storage yet.
+    prefetchForWriting(packed_.storage(), std::min(packed_.storageBytes(), data_.size() * sizeof(std::int32_t)));
 }
 
 void BufferLine::prefetchRecord() const {

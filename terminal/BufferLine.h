@@ -37,6 +37,7 @@ struct PackedCells {
     // Gives the storage back.
     void release();
     const void* storage() const { return codes_.get(); }
+    std::size_t storageBytes() const { return static_cast<std::size_t>(codeCapacity_) * sizeof(std::int32_t); }
 
     std::vector<Run> runs;
 
