@@ -310,8 +310,9 @@ void PackedCells::release() {
     runs = {};
 }
 
-bool BufferLine::pack(std::vector<CharData>& spare) {
+bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
     if (isPacked_ || data_.empty()) return false;
+    if (packed_.storageBytes() == 0) std::swap(packed_, spareCodes);
     const int cols = count();
     const CharData* const cells = data_.data();
     // Codes take 4 bytes a cell and a run a record of its own. Plain text is one run; a
@@ -324,7 +325,13 @@ bool BufferLine::pack(std::vector<CharData>& spare) {
     packed_.runs.clear();
     for (int at = 0; at < cols;) {
         if (packed_.runs.size() == maxRuns) {
+            // The row stays as it is in the history, without code storage, which waits
+            // for the next row to pack (one in hand is enough).
             packed_.clearCodes();
+            if (spareCodes.storageBytes() == 0)
+                std::swap(packed_, spareCodes);
+            else
+                packed_.release();
             return false;
         }
         packed_.runs.push_back({at, cells[at]});

@@ -102,7 +102,9 @@ class BufferLine {
     //
     // Packing hands the cell storage over to `spare`, for the next recycled row; a row
     // whose look changes more than a few times stays as it is. Returns whether it packed.
-    bool pack(std::vector<CharData>& spare);
+    // A row without code storage takes `spareCodes`; a row that does not pack leaves its
+    // storage there, or gives it back if some is there already.
+    bool pack(std::vector<CharData>& spare, PackedCells& spareCodes);
     bool isPacked() const { return isPacked_; }
     // Makes the row `cols` copies of `cell` without unpacking what it held; a packed row
     // takes its cell storage from `spare`.

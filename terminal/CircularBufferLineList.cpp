@@ -162,7 +162,7 @@ void CircularBufferLineList::prefetchOldest() const {
 void CircularBufferLineList::pack(int index) {
     if (index < 0 || index >= count_ || index >= static_cast<int>(slots_.size())) return;
     std::vector<CharData> cells;
-    if (Slot& line = slot(index); line && line->pack(cells) && spareCells_.size() < maxSpareCells)
+    if (Slot& line = slot(index); line && line->pack(cells, spareCodes_) && spareCells_.size() < maxSpareCells)
         spareCells_.push_back(std::move(cells));
     // The row below goes next, a line of output from now; its code storage was last
     // written when it went into the history before.

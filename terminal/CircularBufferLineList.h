@@ -103,6 +103,8 @@ class CircularBufferLineList {
     // scrolling from allocating and freeing a row's cells at every line.
     static constexpr std::size_t maxSpareCells = 32;
     std::vector<std::vector<CharData>> spareCells_;
+    // Code storage of a row that did not pack, for the next row without any.
+    PackedCells spareCodes_;
     MakeEmpty makeEmpty_;
     int startIndex_ = 0;
     int count_ = 0;

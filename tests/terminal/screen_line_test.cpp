@@ -183,9 +183,12 @@ TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
         c.fill(line);
         const BufferLine before = line;
         std::vector<CharData> spare;
-        ASSERT_EQ(line.pack(spare), c.packs);
+        PackedCells spareCodes;
+        ASSERT_EQ(line.pack(spare, spareCodes), c.packs);
         EXPECT_EQ(line.isPacked(), c.packs);
         EXPECT_EQ(spare.size(), c.packs ? static_cast<std::size_t>(c.cols) : 0u);
+        // A row left unpacked keeps no code storage: it waits for the next row to pack.
+        EXPECT_EQ(spareCodes.storageBytes(), c.packs ? 0u : c.cols * sizeof(std::int32_t));
         EXPECT_EQ(line.count(), c.cols);
 
         std::vector<CharData> visited;
@@ -207,10 +210,11 @@ TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
 // edited unpacks first, so the edit lands among its old cells.
 TEST(BufferLineTest, PackedRowsResetAndEditAsAnyRow) {
     std::vector<CharData> spare;
+    PackedCells spareCodes;
     BufferLine goingUp = lineOf(U"up", 20);
     BufferLine oldest = lineOf(U"old", 20);
-    ASSERT_TRUE(oldest.pack(spare));
-    ASSERT_TRUE(goingUp.pack(spare));
+    ASSERT_TRUE(oldest.pack(spare, spareCodes));
+    ASSERT_TRUE(goingUp.pack(spare, spareCodes));
     const CharData* storage = spare.data();
     oldest.reset(20, CharData::Null, spare);
     EXPECT_FALSE(oldest.isPacked());
@@ -222,9 +226,27 @@ TEST(BufferLineTest, PackedRowsResetAndEditAsAnyRow) {
     EXPECT_EQ(cellsOf(goingUp), "up.!................");
     goingUp.insertCells(0, 1, 19, cell('>'));
     EXPECT_EQ(cellsOf(goingUp), ">up.!...............");
-    ASSERT_TRUE(goingUp.pack(spare));
+    ASSERT_TRUE(goingUp.pack(spare, spareCodes));
     goingUp.resize(5, CharData::Null);
     EXPECT_EQ(cellsOf(goingUp), ">up.!");
+}
+
+// The code storage of a row that does not pack goes to the next row that has none, so
+// history mixing both kinds of rows neither holds dead storage nor allocates per row.
+TEST(BufferLineTest, CodeStoragePassesFromRowsThatDoNotPack) {
+    PackedCells spareCodes;
+    std::vector<CharData> spare;
+    BufferLine colourful(16);
+    for (int col = 0; col < 16; col += 2)
+        colourful[col].attribute.fg = Attribute::Color::ansi256(col);
+    ASSERT_FALSE(colourful.pack(spare, spareCodes));
+    const void* storage = spareCodes.storage();
+    ASSERT_NE(storage, nullptr);
+
+    BufferLine plain = lineOf(U"plain", 16);
+    ASSERT_TRUE(plain.pack(spare, spareCodes));
+    EXPECT_EQ(spareCodes.storage(), nullptr);
+    EXPECT_EQ(cellsOf(plain), "plain...........");
 }
 
 } // namespace
