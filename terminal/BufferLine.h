@@ -15,8 +15,8 @@ namespace tarvik {
 
 // A row's cells in packed form (see BufferLine::pack): one code per cell, and runs. A run
 // starts at `start` and holds `cell` with each cell's own code; the last run ends with
-// the codes. The code storage stays with its row while the row is unpacked, ready for the
-// next packing.
+// the codes. A recycled packed row keeps its code storage, ready for its next packing; a
+// row that does not pack passes its storage on (see BufferLine::pack).
 struct PackedCells {
     struct Run {
         int start;
