@@ -701,7 +701,7 @@ std::optional<CellRectangle> getRectangleFromRequest(const Terminal& t, std::spa
 
 void Terminal::setCursor(int col, int row) {
     Buffer& b = *buffer_;
-    updateRange(b.y());
+    const int left = b.y();
     int64_t x = std::max(col, 0);
     int64_t y = std::max(row, 0);
     if (originMode) {
@@ -713,7 +713,10 @@ void Terminal::setCursor(int col, int row) {
     b.setX(clampTo(x, 0, cols_ - 1));
     b.setY(originMode ? std::clamp(onScreen, b.scrollTop(), std::max(b.scrollTop(), b.scrollBottom()))
                       : std::min(onScreen, rows_ - 1));
-    updateRange(b.y());
+    // The higher row by arithmetic: the compiler turns a min and max pair into a
+    // branch, and whether the cursor moves up or down is a coin toss.
+    const int low = std::min(left, b.y());
+    updateRows(low, left + b.y() - low);
 }
 
 void Terminal::cursorForward(int64_t count) {

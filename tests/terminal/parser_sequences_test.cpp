@@ -36,6 +36,14 @@ const Case cases[] = {
     {"escRestarts", {"\x1b[1\x1b[2m"}, {"csi m [2] 2"}},
     {"c1CsiRestartsAfterEscBracket", {"\x1b[12\x9b" "3m"}, {"csi m [3] 3"}},
     {"parameterContinuesInNextChunk", {"\x1b[1", "2", "3m"}, {"csi m [123] 123"}},
+    // With text after them, parameters are read eight bytes at a time.
+    {"parametersOfEveryLength", {"\x1b[1;22;333;4444;55555;666666;7777777;88888888;999999999mabcdefgh"},
+     {"csi m [1,22,333,4444,55555,666666,7777777,88888888,999999999] 1;22;333;4444;55555;666666;7777777;88888888;999999999",
+      "print abcdefgh"}},
+    {"leadingZerosAndEmptyParameters", {"\x1b[;000000000012;;007Habcdefgh"},
+     {"csi H [0,12,0,7] ;000000000012;;007", "print abcdefgh"}},
+    {"subParametersBeforeText", {"\x1b[38:5:196;1mabcdefgh"}, {"csi m [38,5,196,1] 38:5:196;1", "print abcdefgh"}},
+    {"hugeParameterBeforeText", {"\x1b[" + nines20 + ";2mabcdefgh"}, {"csi m [99,2] " + nines20 + ";2", "print abcdefgh"}},
     // Text
     {"c1BytesInTextAreText", {"\xc2\x9b" "a\x7f"}, {"print <C2><9B>a<7F>"}},
     {"strayControlSplitsTheRun", {"ab\x19" "cd"}, {"print ab", "error ground <19>", "print cd"}},
