@@ -34,34 +34,6 @@ constexpr bool hasByteAbove(std::uint64_t word, std::uint8_t n) {
     return (((word + ones * (127 - n)) | word) & highBits) != 0;
 }
 
-// The decimal number at the start of eight bytes, read without a branch per digit
-// (how many digits a parameter has is what a branch would mispredict on). `length` is
-// the number of leading digits; at 8 the number may go on and `value` is not set.
-struct LeadingDigits {
-    unsigned length;
-    std::uint64_t value;
-};
-
-inline LeadingDigits leadingDigits(const std::uint8_t* p) {
-    const std::uint64_t word = load(p);
-    const std::uint64_t low = word & (ones * 0x0F);
-    // A digit has 3 in its high nibble and at most 9 in its low one.
-    const std::uint64_t bad = ((word & (ones * 0xF0)) ^ (ones * 0x30)) | ((low + ones * 0x06) & (ones * 0x10));
-    // High bit of every byte that is not zero, that is of every byte that is no digit.
-    const std::uint64_t notDigit = (((bad & ~highBits) + ~highBits) | bad) & highBits;
-    if (notDigit == 0) return {8, 0};
-    const unsigned length = static_cast<unsigned>(__builtin_ctzll(notDigit)) / 8;
-    if (length == 0) return {0, 0};
-    // The digits moved to the top of the word, the first one most significant, zeros
-    // (leading zero digits) below them; then pairs, quads and the eight combined.
-    std::uint64_t v = low << (64 - 8 * length);
-    v = v * 10 + (v >> 8);
-    v = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-         (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-        32;
-    return {length, v};
-}
-
 } // namespace bytescan
 
 #if defined(__SSE2__)

@@ -243,20 +243,12 @@ std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, 
     std::size_t count = pars_.size();
     int64_t value = first[count - 1];
     while (j < n) {
-        // The digits of one parameter, eight bytes at once where the input has them (a
-        // parameter begun in the previous chunk continues byte by byte), then its separator.
-        bytescan::LeadingDigits digits{8, 0};
-        if (value == 0 && n - j >= 8) digits = bytescan::leadingDigits(p + j);
-        if (digits.length < 8) {
-            value = static_cast<int64_t>(digits.value);
-            j += digits.length;
-        } else {
-            unsigned digit;
-            while ((digit = static_cast<unsigned>(p[j]) - '0') < 10) {
-                value = value * 10 + digit;
-                if (value >= parameterLimit) value = 0;
-                if (++j == n) break;
-            }
+        // The digits of one parameter in a loop of their own, then its separator.
+        unsigned digit;
+        while ((digit = static_cast<unsigned>(p[j]) - '0') < 10) {
+            value = value * 10 + digit;
+            if (value >= parameterLimit) value = 0;
+            if (++j == n) break;
         }
         if (j == n || (p[j] != ';' && p[j] != ':')) break;
         // ':' and ';' both start a new parameter; the difference survives in parsTxt.

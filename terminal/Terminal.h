@@ -94,7 +94,6 @@ public:
     void clearUpdateRange();
     void updateFullScreen();
     void refresh(int startRow, int endRow);
-    // Marks row y dirty. Called for nearly every command and print run, so it is inline.
     // Rows first..last (first <= last, neither negative) in one go: a cursor move marks
     // the row it leaves and the row it reaches.
     void updateRows(int first, int last) {
@@ -104,6 +103,7 @@ public:
         scrollInvariantRefreshStart_ = std::min(scrollInvariantRefreshStart_, top + first);
         scrollInvariantRefreshEnd_ = std::max(scrollInvariantRefreshEnd_, top + last);
     }
+    // Marks row y dirty. Called for nearly every command and print run, so it is inline.
     void updateRange(int y, bool scrolling = false) {
         if (y < 0) return;
         refreshStart_ = std::min<int64_t>(refreshStart_, y);

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "terminal/ByteScan.h"
@@ -39,27 +38,6 @@ TEST(ByteScanTest, RunsEndWhereAByteByByteScanEnds) {
         }
     }
     EXPECT_EQ(textRunLength(nullptr, 0), 0u);
-}
-
-// Eight bytes read as a number must agree with reading them digit by digit: every
-// length, every byte as the one that ends the digits (bytes just outside '0' ... '9'
-// included, where a nibble or borrow trick would go wrong), leading zeros, nines.
-TEST(ByteScanTest, LeadingDigitsReadAsADigitByDigitReaderDoes) {
-    const std::string digitRuns[] = {"", "0", "7", "42", "007", "9999", "12345", "000001", "9876543", "99999999"};
-    for (const std::string& run : digitRuns) {
-        for (int end = 0; end < 256; ++end) {
-            if (end >= '0' && end <= '9') continue;
-            std::string bytes = run;
-            bytes += static_cast<char>(end);
-            bytes.resize(8, '5');
-            const auto digits = bytescan::leadingDigits(reinterpret_cast<const uint8_t*>(bytes.data()));
-            const std::size_t expected = std::min<std::size_t>(run.size(), 8);
-            ASSERT_EQ(digits.length, expected) << run << " then " << end;
-            if (expected < 8) {
-                EXPECT_EQ(digits.value, run.empty() ? 0u : std::stoull(run)) << run << " then " << end;
-            }
-        }
-    }
 }
 
 } // namespace

@@ -288,7 +288,8 @@ TEST(EditingCommands, EraseScrollbackDropsHistoryOnly) {
 
 TEST(EditingCommands, EditsMarkTheRowsTheyChange) {
     const std::tuple<const char*, const char*, std::pair<int, int>> cases[] = {
-        {"\x1b[2;1H", "\x1b[5;3H", {1, 4}},        {"\x1b[5;1H", "\x1b[2A", {2, 4}},
+        {"\x1b[2;1H", "\x1b[5;3H", {1, 4}},        {"\x1b[5;3H", "\x1b[2;1H", {1, 4}},
+        {"\x1b[5;1H", "\x1b[2A", {2, 4}},
         {"\x1b[4;4H", "\x1b[2;5r", {0, 3}},        {"\x1b[5;5H\x1b[s\x1b[2;2H", "\x1b[u", {1, 4}},
         {"\x1b[3;2H", "\x1b[K", {2, 2}},           {"\x1b[2;2H", "\x1b[J", {1, 5}},
         {"\x1b[2;2H", "\x1b[L", {1, 5}},           {"\x1b[2;3r", "\x1b[S", {1, 2}},
@@ -303,6 +304,7 @@ TEST(EditingCommands, EditsMarkTheRowsTheyChange) {
         t.clearUpdateRange();
         t.feed(command);
         EXPECT_EQ(t.getUpdateRange(), dirty) << command;
+        EXPECT_EQ(t.getScrollInvariantUpdateRange(), dirty) << command;
     }
 }
 
