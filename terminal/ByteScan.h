@@ -34,6 +34,55 @@ constexpr bool hasByteAbove(std::uint64_t word, std::uint8_t n) {
     return (((word + ones * (127 - n)) | word) & highBits) != 0;
 }
 
+// High bit of every byte of the word that is not zero.
+constexpr std::uint64_t nonZeroBytes(std::uint64_t word) {
+    return (((word & ~highBits) + ~highBits) | word) & highBits;
+}
+
+// High bit of every byte that is no decimal digit: a digit has 3 in its high nibble and
+// at most 9 in its low one.
+constexpr std::uint64_t nonDigitBytes(std::uint64_t word) {
+    const std::uint64_t low = word & (ones * 0x0F);
+    return nonZeroBytes(((word & (ones * 0xF0)) ^ (ones * 0x30)) | ((low + ones * 0x06) & (ones * 0x10)));
+}
+
+// The eight-digit number whose digits are the bytes' values, the first byte most
+// significant: pairs, then quads, then the two halves combined.
+constexpr std::uint64_t decimalValue(std::uint64_t digits) {
+    digits = digits * 10 + (digits >> 8);
+    return (((digits & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+           32;
+}
+
+// A parameter list of digits and ';' that ends within the eight bytes at p, read without a
+// branch per digit: in cursor addressing how many digits a parameter has is random, and a
+// branch on it mispredicts. Returns the list's length and writes one value per parameter
+// to out (room for eight) and their number to count; returns 8 and writes nothing when
+// the list does not end within the word. Colour lists are that long and keep the byte
+// loop, whose predicted branches run ahead of a word-at-a-time chain.
+inline unsigned shortParameterList(const std::uint8_t* p, std::int64_t* out, std::size_t& count) {
+    const std::uint64_t word = load(p);
+    const std::uint64_t nonDigit = nonDigitBytes(word);
+    const std::uint64_t nonParameter = nonDigit & nonZeroBytes(word ^ (ones * ';'));
+    if (nonParameter == 0) return 8;
+    const unsigned length = static_cast<unsigned>(__builtin_ctzll(nonParameter)) / 8;
+    const std::uint64_t low = word & (ones * 0x0F);
+    std::size_t n = 0;
+    for (unsigned start = 0;; ++n) {
+        // The byte at length ends the digits of the last parameter, so end <= length < 8.
+        const unsigned end = start + static_cast<unsigned>(__builtin_ctzll(nonDigit >> (8 * start))) / 8;
+        // The parameter's digits moved to the top of the word, what came before it cleared
+        // (in two shifts: an empty first parameter shifts by all 64 bits).
+        const std::uint64_t digits = (low & (~0ULL << (8 * start))) << (63 - 8 * end) << 1;
+        out[n] = static_cast<std::int64_t>(decimalValue(digits));
+        if (end == length) break;
+        start = end + 1;
+    }
+    count = n + 1;
+    return length;
+}
+
 } // namespace bytescan
 
 #if defined(__SSE2__)

@@ -225,13 +225,26 @@ std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserSta
     } else if (j < n && (isDigit(p[j]) || p[j] == ';')) {
         state = S::csiParam;
     }
-    if (state == S::csiParam) j = parameterRun(p, j, n);
+    if (state == S::csiParam) j = parameters(p, j, n);
     if (j < n && isFinal(p[j])) {
         state = S::ground;
         csiDispatch(p[j]);
         return j;
     }
     return j - 1;
+}
+
+// The parameters of a sequence just begun, from index j on; returns the index of the first
+// byte after them. A list that ends within a word is read at once; a ':' after it leaves
+// the sub-parameters to the byte loop.
+std::size_t EscapeSequenceParser::parameters(const uint8_t* p, std::size_t j, std::size_t n) {
+    std::size_t count = 0;
+    const unsigned length = n - j >= 8 ? bytescan::shortParameterList(p + j, pars_.data(), count) : 8;
+    if (length == 8) return parameterRun(p, j, n);
+    pars_.resize(count);
+    parsView_ = p + j;
+    parsViewLength_ = length;
+    return j + length;
 }
 
 // Takes digits and separators from index j on; returns the index of the first other byte.

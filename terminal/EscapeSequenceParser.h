@@ -132,6 +132,7 @@ class EscapeSequenceParser {
     ParserState oscEnd(Chunk& c, uint8_t code, ParserState next);
     void dispatchOsc();
     std::size_t csiSequence(Chunk& c, std::size_t i, ParserState& state);
+    std::size_t parameters(const uint8_t* p, std::size_t j, std::size_t n);
     std::size_t parameterRun(const uint8_t* p, std::size_t j, std::size_t n);
     void csiDispatch(uint8_t final);
     void escDispatch(uint8_t final);

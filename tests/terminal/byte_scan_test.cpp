@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "terminal/ByteScan.h"
@@ -38,6 +39,43 @@ TEST(ByteScanTest, RunsEndWhereAByteByByteScanEnds) {
         }
     }
     EXPECT_EQ(textRunLength(nullptr, 0), 0u);
+}
+
+// A list read a word at a time must give what reading it byte by byte gives: every
+// parameter count and length that fits, empty parameters, leading zeros, nines, and every
+// byte as the one after the list (bytes next to '0' ... '9' and ';' included, where a
+// nibble or borrow trick would go wrong). A list that does not end within the word is
+// left alone.
+TEST(ByteScanTest, ShortParameterListsReadAsTheByteLoopDoes) {
+    const std::string lists[] = {"",        "0",        "7",       "42",      "007",      "9999999", ";",
+                                 ";;",      "1;",       ";1",      "25;80",   "1;2;3;4", "0;0;0;0", ";;;;;;;",
+                                 "99;9;99", "12;;345", "1234567", "9;87654", "00;0001"};
+    for (const std::string& list : lists) {
+        std::vector<int64_t> expected{0};
+        for (char b : list) {
+            if (b == ';')
+                expected.push_back(0);
+            else
+                expected.back() = expected.back() * 10 + (b - '0');
+        }
+        for (int after = 0; after < 256; ++after) {
+            if ((after >= '0' && after <= '9') || after == ';') continue;
+            std::string bytes = list + static_cast<char>(after);
+            bytes.resize(8, '5');
+            int64_t values[8] = {};
+            std::size_t count = 0;
+            const unsigned length =
+                bytescan::shortParameterList(reinterpret_cast<const uint8_t*>(bytes.data()), values, count);
+            ASSERT_EQ(length, list.size()) << list << " then " << after;
+            ASSERT_EQ(std::vector<int64_t>(values, values + count), expected) << list << " then " << after;
+        }
+    }
+    for (const char* unended : {"12345678", "38;5;123", ";;;;;;;;", "1;2;3;45"}) {
+        std::size_t count = 0;
+        int64_t values[8] = {};
+        EXPECT_EQ(bytescan::shortParameterList(reinterpret_cast<const uint8_t*>(unended), values, count), 8u);
+        EXPECT_EQ(count, 0u);
+    }
 }
 
 } // namespace

@@ -43,6 +43,11 @@ const Case cases[] = {
     {"leadingZerosAndEmptyParameters", {"\x1b[;000000000012;;007Habcdefgh"},
      {"csi H [0,12,0,7] ;000000000012;;007", "print abcdefgh"}},
     {"subParametersBeforeText", {"\x1b[38:5:196;1mabcdefgh"}, {"csi m [38,5,196,1] 38:5:196;1", "print abcdefgh"}},
+    // Lists short enough to be read a word at a time when text follows them.
+    {"shortListsBeforeText", {"\x1b[25;80Hab\x1b[;5Hcd\x1b[?25hef\x1b[1;2;3;4mgh\x1b[mabcdefgh"},
+     {"csi H [25,80] 25;80", "print ab", "csi H [0,5] ;5", "print cd", "csi ?h [25] 25", "print ef",
+      "csi m [1,2,3,4] 1;2;3;4", "print gh", "csi m [0] ", "print abcdefgh"}},
+    {"subParametersAfterAShortStart", {"\x1b[4:3mabcdefgh"}, {"csi m [4,3] 4:3", "print abcdefgh"}},
     {"hugeParameterBeforeText", {"\x1b[" + nines20 + ";2mabcdefgh"}, {"csi m [99,2] " + nines20 + ";2", "print abcdefgh"}},
     // Text
     {"c1BytesInTextAreText", {"\xc2\x9b" "a\x7f"}, {"print <C2><9B>a<7F>"}},
