@@ -25,7 +25,7 @@ void run(benchmark::State& state, const std::string& stream) {
     EscapeSequenceParser parser;
     std::size_t printed = 0, sequences = 0;
     parser.printHandler = {
-        [](void* count, EscapeSequenceParser::Bytes run) { *static_cast<std::size_t*>(count) += run.size(); },
+        [](void* count, EscapeSequenceParser::Bytes run, bool) { *static_cast<std::size_t*>(count) += run.size(); },
         &printed};
     parser.csiHandlerFallback = [&](auto pars, auto, uint8_t) { sequences += pars.size(); };
     parser.executeHandlers['\r'] = [&] { ++sequences; };

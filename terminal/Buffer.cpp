@@ -266,7 +266,8 @@ void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharDa
 
 } // namespace
 
-std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables) {
+std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables,
+                                 bool ascii) {
     int right;
     CharData* const cells = rowForDirectWrite(right);
     if (!cells) return 0;
@@ -281,8 +282,8 @@ std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData&
     while (i < n && x <= right) {
         const uint8_t b = p[i];
         if (b >= 0x20 && b < 0x7F) {
-            const std::size_t take =
-                std::min(1 + asciiRunLength(p + i + 1, n - i - 1), static_cast<std::size_t>(right - x + 1));
+            const std::size_t run = ascii ? n - i : 1 + asciiRunLength(p + i + 1, n - i - 1);
+            const std::size_t take = std::min(run, static_cast<std::size_t>(right - x + 1));
             writeAscii(cells + x, p + i, take, pen);
             i += take;
             x += static_cast<int>(take);

@@ -111,8 +111,9 @@ class Buffer {
     // scalars of width 1 or 2 that do not combine) or joins, having no width, a single
     // character this call wrote; clusters go into `tables`. Returns how many bytes it
     // took; the general path takes over at the first byte it leaves (0 without
-    // insert-free room).
-    std::size_t putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables);
+    // insert-free room). `ascii` says every byte is known to be printable ASCII.
+    std::size_t putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables,
+                             bool ascii = false);
     std::optional<InsertionPoint> lastBufferStorage() const { return lastBufferStorage_; }
 
     // Changes the screen size. Rows come and go at the bottom around the cursor, the

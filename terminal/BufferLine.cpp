@@ -228,6 +228,28 @@ class CodeScan {
         return sameLookOneByOne(look, i, end);
     }
 
+#if defined(__x86_64__)
+    // Copies the codes of a row of at least eight cells whose cells all look as the
+    // first does, and says whether it was one. Plain text is such a row: it is read in
+    // blocks of eight cells to the end, with no exit that depends on the text (how far a
+    // line of text reaches varies from line to line, and a branch on it mispredicts); a
+    // last partial block overlaps the one before. A row whose first block differs is
+    // left at once to the search for runs.
+    __attribute__((target("avx2"))) bool wholeRowOneLook(int cols) const {
+        const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_)));
+        // Locals: the code stores could otherwise alias the pointers, reloaded each turn.
+        const CharData* const cells = cells_;
+        std::int32_t* const codes = codes_;
+        __m256i differ = blockDiffers(cells, codes, look, 0);
+        if (!_mm256_testz_si256(differ, butCode())) return false;
+        int i = 8;
+        for (; i + 8 <= cols; i += 8)
+            differ = _mm256_or_si256(differ, blockDiffers(cells, codes, look, i));
+        if (i < cols) differ = _mm256_or_si256(differ, blockDiffers(cells, codes, look, cols - 8));
+        return _mm256_testz_si256(differ, butCode());
+    }
+#endif
+
   private:
     int sameLookOneByOne(const CellWords& look, int i, int end) const {
         for (; i < end; ++i) {
@@ -243,22 +265,30 @@ class CodeScan {
         return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
     }
 
-    // Eight cells a turn, two to a register, while all eight look alike; their codes are
-    // gathered from the four registers into one store.
+    // Every bit but those of the codes, of two cells.
+    __attribute__((target("avx2"))) static __m256i butCode() {
+        return _mm256_setr_epi32(0, -1, -1, -1, 0, -1, -1, -1);
+    }
+
+    // Eight cells from i, two to a register: their codes gathered from the four
+    // registers into one store, and where they differ from `look` returned.
+    __attribute__((target("avx2"))) static __m256i blockDiffers(const CharData* cells, std::int32_t* codes,
+                                                                __m256i look, int i) {
+        const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
+        const __m256i a = load(cells + i), b = load(cells + i + 2);
+        const __m256i c = load(cells + i + 4), d = load(cells + i + 6);
+        const __m256i gathered = _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(a, b), _mm256_unpacklo_epi32(c, d));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i), _mm256_permutevar8x32_epi32(gathered, order));
+        return _mm256_or_si256(_mm256_or_si256(_mm256_xor_si256(a, look), _mm256_xor_si256(b, look)),
+                               _mm256_or_si256(_mm256_xor_si256(c, look), _mm256_xor_si256(d, look)));
+    }
+
+    // Eight cells a turn while all eight look alike. The codes of the block that
+    // differs are written too; the cell-by-cell scan after it writes them again.
     __attribute__((target("avx2"))) int sameLookInBlocks(const CharData& cell, int i, int end) const {
         const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)));
-        const __m256i butCode = _mm256_setr_epi32(0, -1, -1, -1, 0, -1, -1, -1);
-        const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-        for (; i + 8 <= end; i += 8) {
-            const __m256i a = load(cells_ + i), b = load(cells_ + i + 2);
-            const __m256i c = load(cells_ + i + 4), d = load(cells_ + i + 6);
-            const __m256i differ = _mm256_or_si256(
-                _mm256_or_si256(_mm256_xor_si256(a, look), _mm256_xor_si256(b, look)),
-                _mm256_or_si256(_mm256_xor_si256(c, look), _mm256_xor_si256(d, look)));
-            if (!_mm256_testz_si256(differ, butCode)) break;
-            const __m256i codes = _mm256_unpacklo_epi64(_mm256_unpacklo_epi32(a, b), _mm256_unpacklo_epi32(c, d));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes_ + i), _mm256_permutevar8x32_epi32(codes, order));
-        }
+        for (; i + 8 <= end; i += 8)
+            if (!_mm256_testz_si256(blockDiffers(cells_, codes_, look, i), butCode())) break;
         return i;
     }
 #endif
@@ -323,6 +353,12 @@ bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
     const std::size_t maxRuns = std::min<std::size_t>(static_cast<std::size_t>(cols) / 8, 4);
     const CodeScan scan(cells, packed_.writeCodes(cols));
     packed_.runs.clear();
+#if defined(__x86_64__)
+    if (maxRuns > 0 && cpu::hasAvx2() && scan.wholeRowOneLook(cols)) {
+        packed_.runs.push_back({0, cells[0]});
+        return packedInto(spare);
+    }
+#endif
     for (int at = 0; at < cols;) {
         if (packed_.runs.size() == maxRuns) {
             // The row stays as it is in the history, without code storage, which waits
@@ -337,6 +373,10 @@ bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
         packed_.runs.push_back({at, cells[at]});
         at = scan.sameLookFrom(at, cols);
     }
+    return packedInto(spare);
+}
+
+bool BufferLine::packedInto(std::vector<CharData>& spare) {
     isPacked_ = true;
     spare = std::move(data_);
     data_ = std::vector<CharData>{};

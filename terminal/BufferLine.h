@@ -136,6 +136,8 @@ class BufferLine {
         return data_;
     }
     void unpack() const;
+    // The codes and runs are written: the cells go to `spare`.
+    bool packedInto(std::vector<CharData>& spare);
 
     mutable std::vector<CharData> data_;
     mutable PackedCells packed_;

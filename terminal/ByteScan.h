@@ -85,6 +85,12 @@ inline unsigned shortParameterList(const std::uint8_t* p, std::int64_t* out, std
 
 } // namespace bytescan
 
+// A run of text: its length and whether every byte of it is printable ASCII.
+struct TextRun {
+    std::size_t length;
+    bool ascii;
+};
+
 #if defined(__SSE2__)
 namespace bytescan {
 
@@ -139,6 +145,33 @@ inline std::size_t textRunLength(const std::uint8_t* p, std::size_t n) {
 inline std::size_t asciiRunLength(const std::uint8_t* p, std::size_t n) {
     return bytescan::runLength<bytescan::asciiMask>(p, n);
 }
+
+// The text run and, from the same loads, whether it is printable ASCII throughout: the
+// row writer then takes it whole without a scan of its own.
+inline TextRun textRun(const std::uint8_t* p, std::size_t n) {
+    const auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    // The bits below the first byte that ends the run.
+    const auto within = [](unsigned text) { return (~text & (text + 1)) - 1; };
+    unsigned foreign = 0; // run bytes that are no printable ASCII
+    const auto end = [&](std::size_t at, __m128i v, unsigned shift) {
+        const unsigned text = bytescan::textMask(v) >> shift;
+        foreign |= (~bytescan::asciiMask(v) >> shift) & within(text);
+        return TextRun{at + static_cast<std::size_t>(__builtin_ctz(~text)), foreign == 0};
+    };
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = load(p + i);
+        if (bytescan::textMask(v) != 0xFFFF) return end(i, v, 0);
+        foreign |= ~bytescan::asciiMask(v) & 0xFFFF;
+    }
+    if (i == n) return {n, foreign == 0};
+    // A tail is read as the last sixteen bytes; a short input is padded with zeros, which
+    // end the run.
+    if (n >= 16) return end(i, load(p + n - 16), static_cast<unsigned>(16 - (n - i)));
+    alignas(16) std::uint8_t padded[16] = {};
+    std::memcpy(padded, p, n);
+    return end(0, load(padded), 0);
+}
 #else
 // How many leading bytes are no C0 control (0x20 and up): what the parser hands over
 // as text in ground state.
@@ -162,6 +195,11 @@ inline std::size_t asciiRunLength(const std::uint8_t* p, std::size_t n) {
     while (i < n && p[i] >= 0x20 && p[i] < 0x7F)
         ++i;
     return i;
+}
+
+inline TextRun textRun(const std::uint8_t* p, std::size_t n) {
+    const std::size_t length = textRunLength(p, n);
+    return {length, asciiRunLength(p, length) == length};
 }
 
 #endif

@@ -87,11 +87,19 @@ void EscapeSequenceParser::parse(Bytes data) {
         // Text is by far the most common input: hand whole runs over without
         // touching the table. C1 bytes are text here, as they are in UTF-8.
         if (state == S::ground && code >= 0x20) {
-            if (c.print < 0) c.print = static_cast<int64_t>(i);
+            if (c.print < 0) {
+                c.print = static_cast<int64_t>(i);
+                c.printAscii = true;
+            }
             // A lone character between two sequences (addressing, a colour per cell)
             // needs no scan.
-            if (i + 1 < n && p[i + 1] == ESC) continue;
-            i += textRunLength(p + i + 1, n - i - 1);
+            if (i + 1 < n && p[i + 1] == ESC) {
+                c.printAscii &= code < 0x7F;
+                continue;
+            }
+            const TextRun run = textRun(p + i + 1, n - i - 1);
+            c.printAscii &= code < 0x7F && run.ascii;
+            i += run.length;
             continue;
         }
         // Line ends and tabs, executed in place, need nothing more of a step.
@@ -157,6 +165,7 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
         break;
     case A::print:
         if (c.print < 0) c.print = static_cast<int64_t>(i);
+        c.printAscii = false;
         break;
     case A::execute:
         flushPrint(c, i);
@@ -286,7 +295,7 @@ void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
     if (c.print < 0) return;
     const auto start = static_cast<std::size_t>(c.print);
     c.print = -1;
-    if (printHandler) printHandler(c.data.subspan(start, end - start));
+    if (printHandler) printHandler(c.data.subspan(start, end - start), c.printAscii);
 }
 
 void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
@@ -326,6 +335,7 @@ bool EscapeSequenceParser::handleError(Chunk& c, std::size_t i, ParserState stat
         switch (state) {
         case S::ground:
             if (c.print < 0) c.print = static_cast<int64_t>(i);
+            c.printAscii = false;
             next = state;
             return true;
         case S::csiIgnore:

@@ -82,12 +82,13 @@ class EscapeSequenceParser {
     std::map<std::string, std::unique_ptr<DcsHandler>, std::less<>> dcsHandlers;
 
     // Text runs are the most frequent call of all: a plain function of the owner,
-    // spared the indirection of a wrapper.
+    // spared the indirection of a wrapper. `ascii` tells that every byte of the run is
+    // printable ASCII (false says nothing).
     struct PrintHandler {
-        void (*function)(void* owner, Bytes run) = nullptr;
+        void (*function)(void* owner, Bytes run, bool ascii) = nullptr;
         void* owner = nullptr;
         explicit operator bool() const { return function != nullptr; }
-        void operator()(Bytes run) const { function(owner, run); }
+        void operator()(Bytes run, bool ascii) const { function(owner, run, ascii); }
     };
     PrintHandler printHandler;
     // Called whenever a sequence is abandoned, so the print side can drop a
@@ -120,6 +121,8 @@ class EscapeSequenceParser {
     struct Chunk {
         Bytes data;
         int64_t print = -1;
+        // The text from `print` on is known to be printable ASCII.
+        bool printAscii = false;
         int64_t dcs = -1;
     };
 

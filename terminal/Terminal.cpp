@@ -313,7 +313,7 @@ void Terminal::checkInvariants() const {
 
 // ----- printable text ----------------------------------------------------------------
 
-void Terminal::handlePrint(std::span<const uint8_t> data) {
+void Terminal::handlePrint(std::span<const uint8_t> data, bool ascii) {
     Buffer& buf = *buffer_;
     ReadingBuffer& rb = readingBuffer_;
     const int putback = rb.putbackLength;
@@ -326,7 +326,7 @@ void Terminal::handlePrint(std::span<const uint8_t> data) {
     int idx = 0;
     while (idx < count) {
         if (idx >= putback && !charset) {
-            const std::size_t taken = buf.putTextInRow(data.subspan(idx - putback), pen_, tables_);
+            const std::size_t taken = buf.putTextInRow(data.subspan(idx - putback), pen_, tables_, ascii);
             if (taken) {
                 idx += static_cast<int>(taken);
                 continue;
@@ -751,7 +751,8 @@ void Terminal::cmdRestoreCursor() {
 
 void Terminal::installHandlers() {
     parser_.printHandler = {
-        [](void* owner, std::span<const uint8_t> run) { static_cast<Terminal*>(owner)->print(run); }, this};
+        [](void* owner, std::span<const uint8_t> run, bool ascii) { static_cast<Terminal*>(owner)->print(run, ascii); },
+        this};
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 
     auto& exec = parser_.executeHandlers;

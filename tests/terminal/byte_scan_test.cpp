@@ -19,26 +19,33 @@ std::size_t naiveRun(const std::vector<uint8_t>& bytes, bool asciiOnly) {
 // The block scans must stop exactly where a byte-by-byte scan stops, whatever byte
 // breaks the run, wherever it lies in a block, whatever surrounds it (a borrow or carry
 // from a neighbour must not hide or invent a stop), and however long the input is: whole
-// blocks, an overlapping tail, or less than one block.
+// blocks, an overlapping tail, or less than one block. A text run is said to be ASCII
+// exactly when no byte of it (and none past its end) is anything else.
 TEST(ByteScanTest, RunsEndWhereAByteByByteScanEnds) {
+    const auto check = [](const std::vector<uint8_t>& bytes, const std::string& where) {
+        const std::size_t text = naiveRun(bytes, false), ascii = naiveRun(bytes, true);
+        ASSERT_EQ(textRunLength(bytes.data(), bytes.size()), text) << where;
+        ASSERT_EQ(asciiRunLength(bytes.data(), bytes.size()), ascii) << where;
+        const TextRun run = textRun(bytes.data(), bytes.size());
+        ASSERT_EQ(run.length, text) << where;
+        ASSERT_EQ(run.ascii, ascii == text) << where;
+    };
     for (const std::size_t length : {1u, 7u, 15u, 16u, 19u, 33u}) {
         for (const uint8_t filler : {uint8_t('a'), uint8_t(0x20), uint8_t(0x7E), uint8_t(0xFF), uint8_t(0x80)}) {
             std::vector<uint8_t> bytes(length, filler);
-            EXPECT_EQ(textRunLength(bytes.data(), length), naiveRun(bytes, false));
-            EXPECT_EQ(asciiRunLength(bytes.data(), length), naiveRun(bytes, true));
+            check(bytes, "filler only");
             for (int value = 0; value < 256; ++value) {
                 for (std::size_t at = 0; at < length; ++at) {
                     bytes.assign(length, filler);
                     bytes[at] = static_cast<uint8_t>(value);
-                    EXPECT_EQ(textRunLength(bytes.data(), length), naiveRun(bytes, false))
-                        << "length " << length << " filler " << int(filler) << " value " << value << " at " << at;
-                    EXPECT_EQ(asciiRunLength(bytes.data(), length), naiveRun(bytes, true))
-                        << "length " << length << " filler " << int(filler) << " value " << value << " at " << at;
+                    check(bytes, "length " + std::to_string(length) + " filler " + std::to_string(filler) +
+                                     " value " + std::to_string(value) + " at " + std::to_string(at));
                 }
             }
         }
     }
     EXPECT_EQ(textRunLength(nullptr, 0), 0u);
+    EXPECT_EQ(textRun(nullptr, 0).length, 0u);
 }
 
 // A list read a word at a time must give what reading it byte by byte gives: every

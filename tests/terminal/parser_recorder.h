@@ -5,6 +5,7 @@
 
 #include "terminal/EscapeSequenceParser.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -47,8 +48,14 @@ struct Recorder {
     // Everything goes to the fallbacks so any sequence is logged; DCS strings
     // are logged for the keys $q, q and |.
     explicit Recorder(EscapeSequenceParser& p) {
-        p.printHandler = {[](void* self, EscapeSequenceParser::Bytes run) {
-                              static_cast<Recorder*>(self)->log.push_back("print " + show(run));
+        p.printHandler = {[](void* self, EscapeSequenceParser::Bytes run, bool ascii) {
+                              auto& log = static_cast<Recorder*>(self)->log;
+                              log.push_back("print " + show(run));
+                              // A run said to be printable ASCII that is not would be
+                              // written as the wrong cells.
+                              if (ascii && !std::all_of(run.begin(), run.end(),
+                                                        [](uint8_t b) { return b >= 0x20 && b < 0x7F; }))
+                                  log.push_back("run wrongly said to be ASCII");
                           },
                           this};
         p.printStateReset = [this] {

@@ -155,6 +155,21 @@ TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
         {"blank", 200, [](BufferLine&) {}, true},
         {"oddWidth", 83, [](BufferLine& l) { l = lineOf(std::u32string(83, U'z')); }, true},
         {"oneColumnGainsNothing", 1, [](BufferLine& l) { l[0] = cell('q'); }, false},
+        // Rows whose first eight cells look alike but not the rest: in the middle, in
+        // the last cell of a width that is no multiple of eight, in a link only.
+        {"lookChangesAfterTheFirstBlock", 80, [&](BufferLine& l) { l[40] = red; }, true},
+        {"lastCellOfAnOddWidth", 83,
+         [&](BufferLine& l) {
+             l = lineOf(std::u32string(83, U'z'));
+             l[82] = red;
+         },
+         true},
+        {"linkFromTheNinthCell", 16,
+         [&](BufferLine& l) {
+             for (int c = 8; c < 16; ++c)
+                 l[c] = linked;
+         },
+         true},
         {"fourLooks", 80,
          [&](BufferLine& l) {
              l[5] = cluster;
