@@ -266,14 +266,22 @@ void writeAscii(CharData* cells, const uint8_t* bytes, std::size_t count, CharDa
 
 } // namespace
 
+std::size_t Buffer::putAsciiInRow(std::span<const uint8_t> bytes, const CharData& pen) {
+    int right;
+    CharData* const cells = rowForDirectWrite(right);
+    if (!cells || bytes.empty()) return 0;
+    const std::size_t take = std::min(bytes.size(), static_cast<std::size_t>(right - x_ + 1));
+    writeAscii(cells + x_, bytes.data(), take, pen);
+    x_ += static_cast<int>(take);
+    lastBufferStorage_ = InsertionPoint{yBase_ + y_, x_ - 1, cols_, rows_};
+    return take;
+}
+
 std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData& pen, CellTables& tables,
                                  bool ascii) {
     int right;
     CharData* const cells = rowForDirectWrite(right);
     if (!cells) return 0;
-    // The second half of a wide character is protected as its first half is.
-    CharData filler(curAttr, U'\0', 1);
-    filler.setProtected(pen.isProtected());
     const uint8_t* const p = bytes.data();
     const std::size_t n = bytes.size();
     std::size_t i = 0;
@@ -311,7 +319,12 @@ std::size_t Buffer::putTextInRow(std::span<const uint8_t> bytes, const CharData&
         cell.setValue(scalar, properties.width);
         cells[x] = cell;
         last = x;
-        if (properties.width == 2) cells[x + 1] = filler;
+        if (properties.width == 2) {
+            // The second half of a wide character is protected as its first half is.
+            CharData filler(curAttr, U'\0', 1);
+            filler.setProtected(pen.isProtected());
+            cells[x + 1] = filler;
+        }
         x += properties.width;
         i += static_cast<std::size_t>(length);
     }

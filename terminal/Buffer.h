@@ -106,6 +106,9 @@ class Buffer {
         ++x_;
         return true;
     }
+    // Printable ASCII straight into the cursor's row, as much as fits before the right
+    // margin; returns how many bytes it took (0 where insertCharacter must place them).
+    std::size_t putAsciiInRow(std::span<const uint8_t> bytes, const CharData& pen);
     // Writes text straight into the cursor's row for as long as it fits there and each
     // character takes a cell or two of its own (printable ASCII and well-formed UTF-8
     // scalars of width 1 or 2 that do not combine) or joins, having no width, a single

@@ -300,7 +300,7 @@ private:
             }
             if (ascii) {
                 updateRange(buffer_->y());
-                const std::size_t taken = buffer_->putTextInRow(run, pen_, tables_, true);
+                const std::size_t taken = buffer_->putAsciiInRow(run, pen_);
                 if (taken == run.size()) return;
                 run = run.subspan(taken);
             }

@@ -188,5 +188,12 @@ TEST(PrintPath, ALoneCharacterLandsAsInARun) {
     expectWholeAndByteByByteAgree("abcdefghijklmnopq");
 }
 
+// A mark that comes after a sequence joins the last character of the ASCII run before it,
+// however long the run and wherever it ended (mid-row, on the last column, wrapped).
+TEST(PrintPath, AMarkAfterASequenceJoinsTheLastCharacterOfARun) {
+    expectWholeAndByteByByteAgree("a\x1b[1m\u0301\x1b[mbc\x1b[m\u0302\x1b[4mdefghij\x1b[m\u0303\x1b[1m"
+                                  "klmnopqrstu\x1b[m\u0304");
+}
+
 } // namespace
 } // namespace tarvik
