@@ -89,16 +89,14 @@ void EscapeSequenceParser::parse(Bytes data) {
         if (state == S::ground && code >= 0x20) {
             if (c.print < 0) {
                 c.print = static_cast<int64_t>(i);
-                c.printAscii = true;
+                c.printAscii = false;
             }
             // A lone character between two sequences (addressing, a colour per cell)
-            // needs no scan.
-            if (i + 1 < n && p[i + 1] == ESC) {
-                c.printAscii &= code < 0x7F;
-                continue;
-            }
+            // needs no scan (nor the ASCII flag: the print side looks at it anyway).
+            if (i + 1 < n && p[i + 1] == ESC) continue;
             const TextRun run = textRun(p + i + 1, n - i - 1);
-            c.printAscii &= code < 0x7F && run.ascii;
+            // Only a run scanned whole from its start is known to be ASCII.
+            c.printAscii = c.print == static_cast<int64_t>(i) && code < 0x7F && run.ascii;
             i += run.length;
             continue;
         }

@@ -313,6 +313,16 @@ void Terminal::checkInvariants() const {
 
 // ----- printable text ----------------------------------------------------------------
 
+void Terminal::printAscii(std::span<const uint8_t> run) {
+    if (readingBuffer_.putbackLength == 0 && !charset) {
+        updateRange(buffer_->y());
+        const std::size_t taken = buffer_->putAsciiInRow(run, pen_);
+        if (taken == run.size()) return;
+        run = run.subspan(taken);
+    }
+    handlePrint(run, true);
+}
+
 void Terminal::handlePrint(std::span<const uint8_t> data, bool ascii) {
     Buffer& buf = *buffer_;
     ReadingBuffer& rb = readingBuffer_;

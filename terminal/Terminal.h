@@ -290,23 +290,20 @@ private:
     void installFallbacks();
     // A lone character between two sequences (addressing, a colour per cell) is the
     // commonest run of all: it needs no decoding and touches only its own row.
-    // A run of printable ASCII that fits the row (a line of plain output) goes there
-    // whole, without the general path's setting up.
+    // A run of printable ASCII (a line of plain output) goes straight into the row,
+    // without the general path's setting up.
     void print(std::span<const uint8_t> run, bool ascii) {
-        if (readingBuffer_.putbackLength == 0 && !charset) {
-            if (run.size() == 1 && run[0] >= 0x20 && run[0] < 0x7F && buffer_->putNarrowAscii(run[0], pen_)) {
-                updateRange(buffer_->y());
-                return;
-            }
-            if (ascii) {
-                updateRange(buffer_->y());
-                const std::size_t taken = buffer_->putAsciiInRow(run, pen_);
-                if (taken == run.size()) return;
-                run = run.subspan(taken);
-            }
+        if (run.size() == 1 && readingBuffer_.putbackLength == 0 && run[0] >= 0x20 && run[0] < 0x7F &&
+            !charset && buffer_->putNarrowAscii(run[0], pen_)) {
+            updateRange(buffer_->y());
+            return;
         }
-        handlePrint(run, ascii);
+        if (ascii)
+            printAscii(run);
+        else
+            handlePrint(run);
     }
+    void printAscii(std::span<const uint8_t> run);
     // `ascii`: every byte of data is known to be printable ASCII.
     void handlePrint(std::span<const uint8_t> data, bool ascii = false);
     void printCluster(std::span<const char32_t> cluster);
