@@ -24,9 +24,10 @@ std::string repeatTo(const std::string& unit) {
 void run(benchmark::State& state, const std::string& stream) {
     EscapeSequenceParser parser;
     std::size_t printed = 0, sequences = 0;
-    parser.printHandler = {
-        [](void* count, EscapeSequenceParser::Bytes run, bool) { *static_cast<std::size_t*>(count) += run.size(); },
-        &printed};
+    parser.printHandler = {[](void* count, EscapeSequenceParser::Bytes run, bool) {
+                               *static_cast<std::size_t*>(count) += run.size();
+                           },
+                           &printed};
     parser.csiHandlerFallback = [&](auto pars, auto, uint8_t) { sequences += pars.size(); };
     parser.executeHandlers['\r'] = [&] { ++sequences; };
     parser.executeHandlers['\n'] = [&] { ++sequences; };

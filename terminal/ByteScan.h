@@ -149,7 +149,9 @@ inline std::size_t asciiRunLength(const std::uint8_t* p, std::size_t n) {
 // The text run and, from the same loads, whether it is printable ASCII throughout: the
 // row writer then takes it whole without a scan of its own.
 inline TextRun textRun(const std::uint8_t* p, std::size_t n) {
-    const auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+    const auto load = [](const std::uint8_t* at) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    };
     // The bits below the first byte that ends the run.
     const auto within = [](unsigned text) { return (~text & (text + 1)) - 1; };
     unsigned foreign = 0; // run bytes that are no printable ASCII

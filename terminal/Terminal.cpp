@@ -760,9 +760,10 @@ void Terminal::cmdRestoreCursor() {
 // ----- handler tables ------------------------------------------------------------------
 
 void Terminal::installHandlers() {
-    parser_.printHandler = {
-        [](void* owner, std::span<const uint8_t> run, bool ascii) { static_cast<Terminal*>(owner)->print(run, ascii); },
-        this};
+    parser_.printHandler = {[](void* owner, std::span<const uint8_t> run, bool ascii) {
+                                static_cast<Terminal*>(owner)->print(run, ascii);
+                            },
+                            this};
     parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
 
     auto& exec = parser_.executeHandlers;
