@@ -93,7 +93,7 @@ class Buffer {
     // no wrap, no insert mode, a row of full width. The common case of a character
     // between two sequences (addressing, a colour per cell). Returns false, having
     // changed nothing, when insertCharacter must place it.
-    bool putNarrowAscii(uint8_t byte, const CharData& pen) {
+    [[gnu::always_inline]] bool putNarrowAscii(uint8_t byte, const CharData& pen) {
         int right;
         CharData* const cells = rowForDirectWrite(right);
         if (!cells) return false;

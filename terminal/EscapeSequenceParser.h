@@ -92,8 +92,14 @@ class EscapeSequenceParser {
     };
     PrintHandler printHandler;
     // Called whenever a sequence is abandoned, so the print side can drop a
-    // half-received multi-byte character.
-    std::function<void()> printStateReset;
+    // half-received multi-byte character: once per sequence, so a plain function too.
+    struct ResetHandler {
+        void (*function)(void* owner) = nullptr;
+        void* owner = nullptr;
+        explicit operator bool() const { return function != nullptr; }
+        void operator()() const { function(owner); }
+    };
+    ResetHandler printStateReset;
     ErrorHandler errorHandler;
     EscHandler escHandlerFallback;
     CsiFallback csiHandlerFallback;

@@ -764,7 +764,8 @@ void Terminal::installHandlers() {
                                 static_cast<Terminal*>(owner)->print(run, ascii);
                             },
                             this};
-    parser_.printStateReset = [this] { readingBuffer_.putbackLength = 0; };
+    parser_.printStateReset = {
+        [](void* owner) { static_cast<Terminal*>(owner)->readingBuffer_.putbackLength = 0; }, this};
 
     auto& exec = parser_.executeHandlers;
     exec[0x07] = [this] { tdel_->bell(*this); };

@@ -58,9 +58,11 @@ struct Recorder {
                                   log.push_back("run wrongly said to be ASCII");
                           },
                           this};
-        p.printStateReset = [this] {
-            if (logPrintStateReset) log.push_back("printStateReset");
-        };
+        p.printStateReset = {[](void* owner) {
+                                 auto* self = static_cast<Recorder*>(owner);
+                                 if (self->logPrintStateReset) self->log.push_back("printStateReset");
+                             },
+                             this};
         for (int b = 0; b < 256; ++b)
             p.executeHandlers[b] = [this, b] {
                 log.push_back("exec " + show(std::vector<uint8_t>{uint8_t(b)}));
