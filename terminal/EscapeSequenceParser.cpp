@@ -214,6 +214,19 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
     return true;
 }
 
+// The parameters of a sequence just begun, from index j on; returns the index of the first
+// byte after them. A list that ends within a word is read at once; a ':' after it leaves
+// the sub-parameters to the byte loop.
+inline std::size_t EscapeSequenceParser::parameters(const uint8_t* p, std::size_t j, std::size_t n) {
+    std::size_t count = 0;
+    const unsigned length = n - j >= 8 ? bytescan::shortParameterList(p + j, pars_.data(), count) : 8;
+    if (length == 8) return parameterRun(p, j, n);
+    pars_.resize(count);
+    parsView_ = p + j;
+    parsViewLength_ = length;
+    return j + length;
+}
+
 // The ESC [ at index i in ground state. Does exactly what the table steps would do for
 // the bytes it consumes and returns the index of the last one; anything unusual (an
 // intermediate, a control, the end of the chunk) is left to the table.
@@ -239,19 +252,6 @@ std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserSta
         return j;
     }
     return j - 1;
-}
-
-// The parameters of a sequence just begun, from index j on; returns the index of the first
-// byte after them. A list that ends within a word is read at once; a ':' after it leaves
-// the sub-parameters to the byte loop.
-std::size_t EscapeSequenceParser::parameters(const uint8_t* p, std::size_t j, std::size_t n) {
-    std::size_t count = 0;
-    const unsigned length = n - j >= 8 ? bytescan::shortParameterList(p + j, pars_.data(), count) : 8;
-    if (length == 8) return parameterRun(p, j, n);
-    pars_.resize(count);
-    parsView_ = p + j;
-    parsViewLength_ = length;
-    return j + length;
 }
 
 // Takes digits and separators from index j on; returns the index of the first other byte.
@@ -289,13 +289,6 @@ std::size_t EscapeSequenceParser::parameterRun(const uint8_t* p, std::size_t j, 
     return j;
 }
 
-void EscapeSequenceParser::flushPrint(Chunk& c, std::size_t end) {
-    if (c.print < 0) return;
-    const auto start = static_cast<std::size_t>(c.print);
-    c.print = -1;
-    if (printHandler) printHandler(c.data.subspan(start, end - start), c.printAscii);
-}
-
 void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
     if (c.dcs < 0) return;
     const auto start = static_cast<std::size_t>(c.dcs);
@@ -309,20 +302,6 @@ void EscapeSequenceParser::putDcs(Chunk& c, std::size_t end) {
         return;
     }
     activeDcsHandler_->put(c.data.subspan(start, end - start));
-}
-
-void EscapeSequenceParser::resetSequence(Chunk& c) {
-    pars_.clear();
-    pars_.push_back(0);
-    if (printStateReset) printStateReset();
-    c.dcs = -1;
-    osc_.clear();
-    oscInPayload_ = false;
-    parsTxt_.clear();
-    parsView_ = nullptr;
-    parsViewLength_ = 0;
-    collect_.clear();
-    subParameters_ = false;
 }
 
 // Returns false when the handler asked to abort the chunk.

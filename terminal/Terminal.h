@@ -247,7 +247,7 @@ public:
     // Cursor placement shared by the editing, mode and report families. setCursor takes
     // 0-based positions relative to the origin (scroll region and margins in origin mode);
     // the forward and backward moves stop at the margins.
-    void setCursor(int col, int row);
+    [[gnu::always_inline]] inline void setCursor(int col, int row);
     void cursorForward(int64_t count);
     void cursorBackward(int64_t count);
     // Hands reply bytes to the host for the child process.

@@ -699,7 +699,7 @@ std::optional<CellRectangle> getRectangleFromRequest(const Terminal& t, std::spa
                          clampTo(bottom - 1, 0, t.rows() - 1), clampTo(right - 1, 0, t.cols() - 1)};
 }
 
-void Terminal::setCursor(int col, int row) {
+inline void Terminal::setCursor(int col, int row) {
     Buffer& b = *buffer_;
     const int left = b.y();
     int64_t x = std::max(col, 0);
