@@ -246,7 +246,8 @@ public:
     Attribute eraseAttr() const;
     // Cursor placement shared by the editing, mode and report families. setCursor takes
     // 0-based positions relative to the origin (scroll region and margins in origin mode);
-    // the forward and backward moves stop at the margins.
+    // the forward and backward moves stop at the margins. Inline in the handlers of
+    // TerminalEditing.cpp, which defines it; code elsewhere goes through those handlers.
     [[gnu::always_inline]] inline void setCursor(int col, int row);
     void cursorForward(int64_t count);
     void cursorBackward(int64_t count);
