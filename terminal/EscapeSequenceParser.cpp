@@ -409,8 +409,7 @@ void EscapeSequenceParser::csiDispatch(uint8_t final) {
     if (parsViewLength_ > 0 && !parsTxt_.empty()) keepParameterView();
     const CsiHandler* handler = nullptr;
     if (collect_.empty()) {
-        if (const PlainFunction& plain = plainFunctions_[final]; plain.function)
-            return plain.function(plain.owner, pars(), collect_);
+        if (const PlainFunction& plain = plainFunctions_[final]) return plain(pars(), collect_);
         handler = &plainShapes_[final];
     } else if (!shapes_.empty()) {
         if (const auto key = shapeKey(collect_, final)) {

@@ -19,6 +19,15 @@
 
 namespace tarvik {
 
+// A plain function of an owner, for the calls that come once per sequence or run: they
+// are spared the indirection of a std::function.
+template <typename... Args> struct OwnerFunction {
+    void (*function)(void* owner, Args... args) = nullptr;
+    void* owner = nullptr;
+    explicit operator bool() const { return function != nullptr; }
+    void operator()(Args... args) const { function(owner, args...); }
+};
+
 // VT500-family parser: turns the child's byte stream into handler calls.
 //
 // It knows nothing of the screen. Bytes are raw; decoding UTF-8 is the print
@@ -81,25 +90,12 @@ class EscapeSequenceParser {
     std::map<std::string, EscHandler, std::less<>> escHandlers;
     std::map<std::string, std::unique_ptr<DcsHandler>, std::less<>> dcsHandlers;
 
-    // Text runs are the most frequent call of all: a plain function of the owner,
-    // spared the indirection of a wrapper. `ascii` tells that every byte of the run is
-    // printable ASCII (false says nothing).
-    struct PrintHandler {
-        void (*function)(void* owner, Bytes run, bool ascii) = nullptr;
-        void* owner = nullptr;
-        explicit operator bool() const { return function != nullptr; }
-        void operator()(Bytes run, bool ascii) const { function(owner, run, ascii); }
-    };
-    PrintHandler printHandler;
+    // Text runs are the most frequent call of all. The flag tells that every byte of the
+    // run is printable ASCII (false says nothing).
+    OwnerFunction<Bytes, bool> printHandler;
     // Called whenever a sequence is abandoned, so the print side can drop a
-    // half-received multi-byte character: once per sequence, so a plain function too.
-    struct ResetHandler {
-        void (*function)(void* owner) = nullptr;
-        void* owner = nullptr;
-        explicit operator bool() const { return function != nullptr; }
-        void operator()() const { function(owner); }
-    };
-    ResetHandler printStateReset;
+    // half-received multi-byte character.
+    OwnerFunction<> printStateReset;
     ErrorHandler errorHandler;
     EscHandler escHandlerFallback;
     CsiFallback csiHandlerFallback;
@@ -178,10 +174,7 @@ class EscapeSequenceParser {
     TransitionTable table_;
     // Shapes without collected bytes, the common case, are found by index.
     std::array<CsiHandler, 256> plainShapes_;
-    struct PlainFunction {
-        CsiFunction function = nullptr;
-        void* owner = nullptr;
-    };
+    using PlainFunction = OwnerFunction<Params, Bytes>;
     std::array<PlainFunction, 256> plainFunctions_{};
     std::unordered_map<uint32_t, CsiHandler> shapes_;
     ParserState currentState_ = initialState;
