@@ -355,7 +355,7 @@ bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
     packed_.runs.clear();
 #if defined(__x86_64__)
     if (maxRuns > 0 && cpu::hasAvx2() && scan.wholeRowOneLook(cols)) {
-        packed_.runs.push_back({0, cells[0]});
+        packed_.runs.emplace_back(0, cells[0]);
         return packedInto(spare);
     }
 #endif
@@ -370,7 +370,7 @@ bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
                 packed_.release();
             return false;
         }
-        packed_.runs.push_back({at, cells[at]});
+        packed_.runs.emplace_back(at, cells[at]);
         at = scan.sameLookFrom(at, cols);
     }
     return packedInto(spare);

@@ -19,6 +19,9 @@ namespace tarvik {
 // row that does not pack passes its storage on (see BufferLine::pack).
 struct PackedCells {
     struct Run {
+        // Built in place from the row's cell: a record assembled first and copied whole
+        // would be read back across two smaller stores, which the processor cannot forward.
+        Run(int start, const CharData& cell) : start(start), cell(cell) {}
         int start;
         CharData cell;
     };
