@@ -41,6 +41,28 @@ __attribute__((target("avx2"))) void fillCellsInPairs(CharData* first, CharData*
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + i), two);
     if (i < count) _mm_storeu_si128(reinterpret_cast<__m128i*>(first + i), one);
 }
+
+// Four cells per store where the processor has 64-byte stores; the last few cells take
+// one store that masks off what lies past the range. (The zero-masked broadcast, here and
+// below, is the plain one: GCC 12's plain form starts from an undefined register and
+// warns that it is used uninitialised.)
+__attribute__((target("avx512f"))) void fillCellsInFours(CharData* first, CharData* last,
+                                                         const CharData& cell) {
+    const __m512i four =
+        _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)));
+    const auto count = static_cast<std::size_t>(last - first);
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        _mm512_storeu_si512(first + i, four);
+        _mm512_storeu_si512(first + i + 4, four);
+        _mm512_storeu_si512(first + i + 8, four);
+        _mm512_storeu_si512(first + i + 12, four);
+    }
+    for (; i + 4 <= count; i += 4)
+        _mm512_storeu_si512(first + i, four);
+    if (i < count)
+        _mm512_mask_storeu_epi32(first + i, static_cast<__mmask16>((1u << (4 * (count - i))) - 1), four);
+}
 #endif
 
 // Every cell of a range made a copy of one cell. The cell is copied as one block from a
@@ -48,6 +70,7 @@ __attribute__((target("avx2"))) void fillCellsInPairs(CharData* first, CharData*
 void fillCells(CharData* first, CharData* last, const CharData& cell) {
     static_assert(std::is_trivially_copyable_v<CharData> && sizeof(CharData) == 16);
 #if defined(__x86_64__)
+    if (cpu::hasAvx512()) return fillCellsInFours(first, last, cell);
     if (cpu::hasAvx2()) return fillCellsInPairs(first, last, cell);
 #endif
     CharData value;
@@ -248,6 +271,27 @@ class CodeScan {
         if (i < cols) differ = _mm256_or_si256(differ, blockDiffers(cells, codes, look, cols - 8));
         return _mm256_testz_si256(differ, butCode());
     }
+
+    // The same in the widest blocks the processor has; false where it has none.
+    bool wholeRowOneLookInBlocks(int cols) const {
+        if (cols >= 16 && cpu::hasAvx512()) return wholeRowOneLookInFours(cols);
+        return cols >= 8 && cpu::hasAvx2() && wholeRowOneLook(cols);
+    }
+
+    // The same for a row of at least sixteen cells, four to a register.
+    __attribute__((target("avx512f"))) bool wholeRowOneLookInFours(int cols) const {
+        const __m512i look =
+            _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_)));
+        const CharData* const cells = cells_;
+        std::int32_t* const codes = codes_;
+        __m512i differ = blockOf16Differs(cells, codes, look, 0, _mm512_setzero_si512());
+        if (_mm512_test_epi32_mask(differ, butCodeOfFour()) != 0) return false;
+        int i = 16;
+        for (; i + 16 <= cols; i += 16)
+            differ = blockOf16Differs(cells, codes, look, i, differ);
+        if (i < cols) differ = blockOf16Differs(cells, codes, look, cols - 16, differ);
+        return _mm512_test_epi32_mask(differ, butCodeOfFour()) == 0;
+    }
 #endif
 
   private:
@@ -281,6 +325,27 @@ class CodeScan {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes + i), _mm256_permutevar8x32_epi32(gathered, order));
         return _mm256_or_si256(_mm256_or_si256(_mm256_xor_si256(a, look), _mm256_xor_si256(b, look)),
                                _mm256_or_si256(_mm256_xor_si256(c, look), _mm256_xor_si256(d, look)));
+    }
+
+    __attribute__((target("avx512f"))) static __m512i butCodeOfFour() {
+        return _mm512_set4_epi32(-1, -1, -1, 0);
+    }
+
+    // Sixteen cells from i, four to a register: their codes gathered into one store, and
+    // where they differ from `look` ORed into `differ`.
+    __attribute__((target("avx512f"))) static __m512i
+    blockOf16Differs(const CharData* cells, std::int32_t* codes, __m512i look, int i, __m512i differ) {
+        const __m512i firstWords =
+            _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 0, 4, 8, 12, 16, 20, 24, 28);
+        const __m512i a = _mm512_loadu_si512(cells + i), b = _mm512_loadu_si512(cells + i + 4);
+        const __m512i c = _mm512_loadu_si512(cells + i + 8), d = _mm512_loadu_si512(cells + i + 12);
+        const __m512i low = _mm512_permutex2var_epi32(a, firstWords, b);
+        const __m512i high = _mm512_permutex2var_epi32(c, firstWords, d);
+        _mm512_storeu_si512(codes + i, _mm512_mask_blend_epi32(0xFF00, low, high));
+        // (x ^ look) | (y ^ look), then the three ORed together.
+        const __m512i ab = _mm512_ternarylogic_epi32(a, b, look, 0x7E);
+        const __m512i cd = _mm512_ternarylogic_epi32(c, d, look, 0x7E);
+        return _mm512_ternarylogic_epi32(differ, ab, cd, 0xFE);
     }
 
     // Eight cells a turn while all eight look alike. The codes of the block that
@@ -354,7 +419,7 @@ bool BufferLine::pack(std::vector<CharData>& spare, PackedCells& spareCodes) {
     const CodeScan scan(cells, packed_.writeCodes(cols));
     packed_.runs.clear();
 #if defined(__x86_64__)
-    if (maxRuns > 0 && cpu::hasAvx2() && scan.wholeRowOneLook(cols)) {
+    if (scan.wholeRowOneLookInBlocks(cols)) {
         packed_.runs.emplace_back(0, cells[0]);
         return packedInto(spare);
     }

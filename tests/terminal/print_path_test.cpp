@@ -195,5 +195,36 @@ TEST(PrintPath, AMarkAfterASequenceJoinsTheLastCharacterOfARun) {
                                   "klmnopqrstu\x1b[m\u0304");
 }
 
+// Runs of ASCII of every length up to most of a wide row, from columns on and off any
+// block boundary, fill exactly their own cells: the pen, each byte in order, and the
+// cells on either side as they were.
+TEST(PrintPath, AsciiRunsOfEveryLengthFillExactlyTheirCells) {
+    TerminalOptions wide;
+    wide.cols = 100;
+    wide.rows = 2;
+    for (int start : {0, 1, 3, 15, 16, 17, 37}) {
+        for (int length = 1; start + length < wide.cols && length <= 60; ++length) {
+            RecordingDelegate host;
+            Terminal t(host, wide);
+            std::string text;
+            for (int k = 0; k < length; ++k)
+                text += static_cast<char>('!' + (k * 7 + start) % 94);
+            // The screen filled with E first, so that a cell written by mistake shows.
+            t.feed("\x1b#8\x1b[1;" + std::to_string(start + 1) + "H\x1b[32m" + text);
+            SCOPED_TRACE(testing::Message() << "start " << start << " length " << length);
+            for (int col = 0; col < wide.cols; ++col) {
+                const CharData& cell = *t.getCharData(col, 0);
+                const bool inRun = col >= start && col < start + length;
+                ASSERT_EQ(cell.getCharacter(t.tables()),
+                          inRun ? std::string(1, text[static_cast<std::size_t>(col - start)]) : "E")
+                    << col;
+                ASSERT_EQ(cell.attribute.fg == Attribute::Color::ansi256(2), inRun) << col;
+                ASSERT_EQ(cell.width(), 1) << col;
+            }
+            EXPECT_EQ(t.getCursorLocation().first, start + length);
+        }
+    }
+}
+
 } // namespace
 } // namespace tarvik

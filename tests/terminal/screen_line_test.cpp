@@ -106,11 +106,11 @@ TEST(BufferLineTest, CopyFromClipsAndHandlesOverlap) {
     EXPECT_EQ(cellsOf(copy), "12..");
 }
 
-// Blank rows are filled two cells a store where the processor allows: every range
-// length and start (odd ones leave a single cell at the end) and a fill cell taken
+// Blank rows are filled two or four cells a store where the processor allows: every range
+// length and start (a ragged end leaves one to three cells over) and a fill cell taken
 // from the line itself must come out cell for cell.
 TEST(BufferLineTest, FillWritesExactlyItsRangeAtEveryLengthAndStart) {
-    for (int cols : {1, 2, 3, 7, 8, 80, 81}) {
+    for (int cols : {1, 2, 3, 7, 8, 15, 16, 19, 80, 81}) {
         for (int start = 0; start < std::min(cols, 4); ++start) {
             for (int length = 0; start + length <= cols; ++length) {
                 BufferLine line = lineOf(std::u32string(static_cast<std::size_t>(cols), U'a'));
@@ -164,6 +164,10 @@ TEST(BufferLineTest, PackedRowsGiveBackEveryCell) {
              l[82] = red;
          },
          true},
+        // Where a row is read sixteen cells at a time, its last block overlaps the one
+        // before: a change in the overlap, and one in a width just past a block.
+        {"lastCellPastTheFirstSixteen", 20, [&](BufferLine& l) { l[19] = red; }, true},
+        {"seventeenthCellOfSeventeen", 17, [&](BufferLine& l) { l[16] = linked; }, true},
         {"linkFromTheNinthCell", 16,
          [&](BufferLine& l) {
              for (int c = 8; c < 16; ++c)
