@@ -9,6 +9,7 @@
 
 #include "terminal/ByteScan.h"
 #include "terminal/CellTables.h"
+#include "terminal/CellVectors.h"
 #include "terminal/CpuFeatures.h"
 #include "terminal/UnicodeUtil.h"
 #include "terminal/Utf8.h"
@@ -233,12 +234,11 @@ __attribute__((target("avx2"))) void writeAsciiInPairs(CharData* cells, const ui
 
 // Four cells per 64-byte store: sixteen bytes widened to 32 bits each, every fourth word
 // of the pattern replaced by one of them. The bytes and cells past the run's end are
-// masked off, so a short run takes a single pass. (The zero-masked forms are the plain
-// ones: GCC 12's plain forms start from an undefined register and warn about it.)
+// masked off, so a short run takes a single pass. (The zero-masked widening with a full
+// mask is the plain one; GCC 12's plain form warns of an undefined register.)
 __attribute__((target("avx512f,avx512bw,avx512vl"))) void
 writeAsciiInFours(CharData* cells, const uint8_t* bytes, std::size_t count, const CharData& pattern) {
-    const __m512i base =
-        _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&pattern)));
+    const __m512i base = simd::fourCopies(pattern);
     const __m512i spread[4] = {
         _mm512_setr_epi32(0, 0, 0, 0, 1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0),
         _mm512_setr_epi32(4, 0, 0, 0, 5, 0, 0, 0, 6, 0, 0, 0, 7, 0, 0, 0),

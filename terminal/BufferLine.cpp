@@ -1,5 +1,6 @@
 #include "terminal/BufferLine.h"
 
+#include "terminal/CellVectors.h"
 #include "terminal/CpuFeatures.h"
 
 #include <algorithm>
@@ -43,13 +44,10 @@ __attribute__((target("avx2"))) void fillCellsInPairs(CharData* first, CharData*
 }
 
 // Four cells per store where the processor has 64-byte stores; the last few cells take
-// one store that masks off what lies past the range. (The zero-masked broadcast, here and
-// below, is the plain one: GCC 12's plain form starts from an undefined register and
-// warns that it is used uninitialised.)
+// one store that masks off what lies past the range.
 __attribute__((target("avx512f"))) void fillCellsInFours(CharData* first, CharData* last,
                                                          const CharData& cell) {
-    const __m512i four =
-        _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&cell)));
+    const __m512i four = simd::fourCopies(cell);
     const auto count = static_cast<std::size_t>(last - first);
     std::size_t i = 0;
     for (; i + 16 <= count; i += 16) {
@@ -252,12 +250,22 @@ class CodeScan {
     }
 
 #if defined(__x86_64__)
-    // Copies the codes of a row of at least eight cells whose cells all look as the
-    // first does, and says whether it was one. Plain text is such a row: it is read in
-    // blocks of eight cells to the end, with no exit that depends on the text (how far a
-    // line of text reaches varies from line to line, and a branch on it mispredicts); a
-    // last partial block overlaps the one before. A row whose first block differs is
-    // left at once to the search for runs.
+    // Copies the codes of a row whose cells all look as the first does, and says whether
+    // it was one, in the widest blocks the processor has (false where it has none, or the
+    // row is narrower than a block). Plain text is such a row: it is read in blocks to
+    // the end, with no exit that depends on the text (how far a line of text reaches
+    // varies from line to line, and a branch on it mispredicts); a last partial block
+    // overlaps the one before. A row whose first block differs is left at once to the
+    // search for runs.
+    bool wholeRowOneLookInBlocks(int cols) const {
+        if (cols >= 16 && cpu::hasAvx512()) return wholeRowOneLookInFours(cols);
+        return cols >= 8 && cpu::hasAvx2() && wholeRowOneLook(cols);
+    }
+#endif
+
+  private:
+#if defined(__x86_64__)
+    // Eight cells a block, two to a register.
     __attribute__((target("avx2"))) bool wholeRowOneLook(int cols) const {
         const __m256i look = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_)));
         // Locals: the code stores could otherwise alias the pointers, reloaded each turn.
@@ -272,16 +280,9 @@ class CodeScan {
         return _mm256_testz_si256(differ, butCode());
     }
 
-    // The same in the widest blocks the processor has; false where it has none.
-    bool wholeRowOneLookInBlocks(int cols) const {
-        if (cols >= 16 && cpu::hasAvx512()) return wholeRowOneLookInFours(cols);
-        return cols >= 8 && cpu::hasAvx2() && wholeRowOneLook(cols);
-    }
-
-    // The same for a row of at least sixteen cells, four to a register.
+    // Sixteen cells a block, four to a register.
     __attribute__((target("avx512f"))) bool wholeRowOneLookInFours(int cols) const {
-        const __m512i look =
-            _mm512_maskz_broadcast_i32x4(0xFFFF, _mm_loadu_si128(reinterpret_cast<const __m128i*>(cells_)));
+        const __m512i look = simd::fourCopies(*cells_);
         const CharData* const cells = cells_;
         std::int32_t* const codes = codes_;
         __m512i differ = blockOf16Differs(cells, codes, look, 0, _mm512_setzero_si512());
@@ -294,7 +295,6 @@ class CodeScan {
     }
 #endif
 
-  private:
     int sameLookOneByOne(const CellWords& look, int i, int end) const {
         for (; i < end; ++i) {
             const CellWords cell(cells_[i]);
