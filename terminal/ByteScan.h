@@ -133,6 +133,50 @@ template <unsigned (*mask)(__m128i)> std::size_t runLength(const std::uint8_t* p
     return static_cast<std::size_t>(__builtin_ctz(~block(padded)));
 }
 
+// A parameter list of digits, ';' and ':' that ends within the 32 bytes at p (forty must
+// be readable), each value at most seven digits: colour lists. Where its parameters
+// begin comes out of one pair of masks, so each value is read from a word of its own,
+// independent of the others; a chain that found each parameter's end before the next
+// could start would wait on every load. Writes the values to out (room for 32), their
+// number to count and whether a ':' came among them to colon; returns the list's length,
+// or 32, having written nothing certain, when the list does not fit.
+inline unsigned colourParameterList(const std::uint8_t* p, std::int64_t* out, std::size_t& count,
+                                    bool& colon) {
+    const auto masks = [](const std::uint8_t* at, unsigned& digit, unsigned& separator, unsigned& colons) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const __m128i isDigit = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8('0' - 1)),
+                                              _mm_cmplt_epi8(v, _mm_set1_epi8('9' + 1)));
+        const __m128i isColon = _mm_cmpeq_epi8(v, _mm_set1_epi8(':'));
+        digit = static_cast<unsigned>(_mm_movemask_epi8(isDigit));
+        colons = static_cast<unsigned>(_mm_movemask_epi8(isColon));
+        separator = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(isColon, _mm_cmpeq_epi8(v, _mm_set1_epi8(';')))));
+    };
+    unsigned digitLow, separatorLow, colonLow, digitHigh, separatorHigh, colonHigh;
+    masks(p, digitLow, separatorLow, colonLow);
+    masks(p + 16, digitHigh, separatorHigh, colonHigh);
+    const std::uint32_t parameter = (digitLow | separatorLow) | (digitHigh | separatorHigh) << 16;
+    if (parameter == ~0U) return 32;
+    const unsigned length = static_cast<unsigned>(__builtin_ctz(~parameter));
+    const std::uint32_t within = (1U << length) - 1;
+    std::uint32_t separators = (separatorLow | separatorHigh << 16) & within;
+    colon = ((colonLow | colonHigh << 16) & within) != 0;
+    std::size_t n = 0;
+    for (unsigned start = 0;; ++n) {
+        const unsigned end = separators != 0 ? static_cast<unsigned>(__builtin_ctz(separators)) : length;
+        const unsigned digits = end - start;
+        if (digits >= 8) return 32;
+        // The digits moved to the top of the word (in two shifts: none shifts by 64 bits).
+        out[n] = static_cast<std::int64_t>(
+            decimalValue((load(p + start) & (ones * 0x0F)) << (63 - 8 * digits) << 1));
+        if (separators == 0) break;
+        separators &= separators - 1;
+        start = end + 1;
+    }
+    count = n + 1;
+    return length;
+}
+
 } // namespace bytescan
 
 // How many leading bytes are no C0 control (0x20 and up): what the parser hands over

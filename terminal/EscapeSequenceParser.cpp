@@ -220,11 +220,34 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
 inline std::size_t EscapeSequenceParser::parameters(const uint8_t* p, std::size_t j, std::size_t n) {
     std::size_t count = 0;
     const unsigned length = n - j >= 8 ? bytescan::shortParameterList(p + j, pars_.data(), count) : 8;
-    if (length == 8) return parameterRun(p, j, n);
-    pars_.resize(count);
-    parsView_ = p + j;
-    parsViewLength_ = length;
+    if (length == 8) return longParameters(p, j, n);
+    viewParameters(p + j, length, count);
     return j + length;
+}
+
+// Out of line, so that the short lists of cursor addressing keep a small loop.
+std::size_t EscapeSequenceParser::longParameters(const uint8_t* p, std::size_t j, std::size_t n) {
+#if defined(__SSE2__)
+    if (n - j >= 40) {
+        std::size_t count = 0;
+        bool colon = false;
+        const unsigned length = bytescan::colourParameterList(p + j, pars_.data(), count, colon);
+        if (length < 32) {
+            subParameters_ = colon;
+            viewParameters(p + j, length, count);
+            return j + length;
+        }
+        pars_[0] = 0; // the list's first slot, maybe written
+    }
+#endif
+    return parameterRun(p, j, n);
+}
+
+// A list read whole: its values are in place and its text stays in the chunk.
+inline void EscapeSequenceParser::viewParameters(const uint8_t* text, std::size_t length, std::size_t count) {
+    pars_.resize(count);
+    parsView_ = text;
+    parsViewLength_ = length;
 }
 
 // The ESC [ at index i in ground state. Does exactly what the table steps would do for

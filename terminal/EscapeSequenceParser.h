@@ -156,6 +156,8 @@ class EscapeSequenceParser {
     void dispatchOsc();
     std::size_t csiSequence(Chunk& c, std::size_t i, ParserState& state);
     [[gnu::always_inline]] inline std::size_t parameters(const uint8_t* p, std::size_t j, std::size_t n);
+    std::size_t longParameters(const uint8_t* p, std::size_t j, std::size_t n);
+    void viewParameters(const uint8_t* text, std::size_t length, std::size_t count);
     std::size_t parameterRun(const uint8_t* p, std::size_t j, std::size_t n);
     void csiDispatch(uint8_t final);
     void escDispatch(uint8_t final);

@@ -55,3 +55,50 @@ TEST(ParserChunking, AbortingErrorHandlerLeavesTheParserAsBeforeTheChunk) {
 }
 
 } // namespace
+
+namespace {
+
+// Handler calls, with whether a ':' came among the parameters, for a stream fed whole or
+// one byte at a time.
+std::vector<std::string> feedNoting(std::string_view stream, bool byteByByte) {
+    EscapeSequenceParser parser;
+    Recorder rec(parser);
+    parser.csiHandlerFallback = [&](auto pars, auto collect, uint8_t final) {
+        rec.log.push_back("csi " + tarvik::test::show(collect) + char(final) + " " +
+                          tarvik::test::show(pars) + " " + tarvik::test::show(parser.parsTxt()) +
+                          (parser.hasSubParameters() ? " sub" : ""));
+    };
+    if (!byteByByte) parser.parse(stream);
+    for (std::size_t at = 0; byteByByte && at < stream.size(); ++at)
+        parser.parse(stream.substr(at, 1));
+    return rec.merged();
+}
+
+} // namespace
+
+// Colour lists are read whole from one block of the chunk where the chunk has room past
+// them. Whatever their values' lengths (none, leading zeros, past seven digits), their
+// number, their separators, and the byte that ends them, they must read as the byte loop
+// reads them; so must lists that run past the block.
+TEST(ParserChunking, LongParameterListsReadAsOneByteAtATime) {
+    std::mt19937 rng(77);
+    const std::string enders[] = {"m", "H", "$p", " q", "\x1b\\", "\x18", "<m", "\x80m", "\x9b", "\n"};
+    std::uniform_int_distribution<int> digits(0, 9), length(0, 3), count(1, 20), separator(0, 9);
+    for (int round = 0; round < 2000; ++round) {
+        std::string list;
+        const int parameters = count(rng);
+        for (int k = 0; k < parameters; ++k) {
+            if (k > 0) list += separator(rng) == 0 ? ':' : ';';
+            // Mostly one to three digits; now and then none, or eight and more.
+            int n = length(rng);
+            if (round % 7 == 0 && k == parameters / 2) n = 7 + length(rng);
+            for (int d = 0; d < n; ++d)
+                list += static_cast<char>('0' + digits(rng));
+        }
+        const std::string marker = round % 5 == 0 ? "?" : "";
+        const std::string stream = "\x1b[" + marker + list + enders[round % std::size(enders)] +
+                                   "text that leaves the block room after the list" + "\x1b[" + list + "m";
+        ASSERT_EQ(feedNoting(stream, false), feedNoting(stream, true))
+            << tarvik::test::show(std::span(reinterpret_cast<const uint8_t*>(stream.data()), stream.size()));
+    }
+}
