@@ -59,8 +59,8 @@ constexpr std::uint64_t decimalValue(std::uint64_t digits) {
 // branch per digit: in cursor addressing how many digits a parameter has is random, and a
 // branch on it mispredicts. Returns the list's length and writes one value per parameter
 // to out (room for eight) and their number to count; returns 8 and writes nothing when
-// the list does not end within the word. Colour lists are that long and keep the byte
-// loop, whose predicted branches run ahead of a word-at-a-time chain.
+// the list does not end within the word. Colour lists are that long; they are read from a
+// block of 32 bytes (colourParameterList).
 inline unsigned shortParameterList(const std::uint8_t* p, std::int64_t* out, std::size_t& count) {
     const std::uint64_t word = load(p);
     const std::uint64_t nonDigit = nonDigitBytes(word);

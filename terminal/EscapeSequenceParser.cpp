@@ -215,8 +215,8 @@ bool EscapeSequenceParser::step(Chunk& c, std::size_t& i, ParserState& state) {
 }
 
 // The parameters of a sequence just begun, from index j on; returns the index of the first
-// byte after them. A list that ends within a word is read at once; a ':' after it leaves
-// the sub-parameters to the byte loop.
+// byte after them. A list that ends within a word is read at once (a ':' after it leaves
+// the sub-parameters to the byte loop), a longer one from a block, the rest byte by byte.
 inline std::size_t EscapeSequenceParser::parameters(const uint8_t* p, std::size_t j, std::size_t n) {
     std::size_t count = 0;
     const unsigned length = n - j >= 8 ? bytescan::shortParameterList(p + j, pars_.data(), count) : 8;
