@@ -55,6 +55,13 @@ constexpr std::uint64_t decimalValue(std::uint64_t digits) {
            32;
 }
 
+// The value of the digits that end before byte `end` of a word of digit nibbles, bytes before
+// them already cleared: moved to the top of the word (in two shifts: no digits at all
+// shift by 64 bits), then read as eight digits.
+constexpr std::uint64_t valueOfDigitsBefore(std::uint64_t nibbles, unsigned end) {
+    return decimalValue(nibbles << (63 - 8 * end) << 1);
+}
+
 // A parameter list of digits and ';' that ends within the eight bytes at p, read without a
 // branch per digit: in cursor addressing how many digits a parameter has is random, and a
 // branch on it mispredicts. Returns the list's length and writes one value per parameter
@@ -72,10 +79,8 @@ inline unsigned shortParameterList(const std::uint8_t* p, std::int64_t* out, std
     for (unsigned start = 0;; ++n) {
         // The byte at length ends the digits of the last parameter, so end <= length < 8.
         const unsigned end = start + static_cast<unsigned>(__builtin_ctzll(nonDigit >> (8 * start))) / 8;
-        // The parameter's digits moved to the top of the word, what came before it cleared
-        // (in two shifts: an empty first parameter shifts by all 64 bits).
-        const std::uint64_t digits = (low & (~0ULL << (8 * start))) << (63 - 8 * end) << 1;
-        out[n] = static_cast<std::int64_t>(decimalValue(digits));
+        // What came before the parameter cleared.
+        out[n] = static_cast<std::int64_t>(valueOfDigitsBefore(low & (~0ULL << (8 * start)), end));
         if (end == length) break;
         start = end + 1;
     }
@@ -166,9 +171,7 @@ inline unsigned colourParameterList(const std::uint8_t* p, std::int64_t* out, st
         const unsigned end = separators != 0 ? static_cast<unsigned>(__builtin_ctz(separators)) : length;
         const unsigned digits = end - start;
         if (digits >= 8) return 32;
-        // The digits moved to the top of the word (in two shifts: none shifts by 64 bits).
-        out[n] = static_cast<std::int64_t>(
-            decimalValue((load(p + start) & (ones * 0x0F)) << (63 - 8 * digits) << 1));
+        out[n] = static_cast<std::int64_t>(valueOfDigitsBefore(load(p + start) & (ones * 0x0F), digits));
         if (separators == 0) break;
         separators &= separators - 1;
         start = end + 1;
