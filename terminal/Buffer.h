@@ -94,8 +94,7 @@ class Buffer {
     // between two sequences (addressing, a colour per cell). Returns false, having
     // changed nothing, when insertCharacter must place it.
     [[gnu::always_inline]] bool putNarrowAscii(uint8_t byte, const CharData& pen) {
-        int right;
-        CharData* const cells = rowForDirectWrite(right);
+        CharData* const cells = rowForNarrowWrite();
         if (!cells) return false;
         // The pen whole, then the code: a cell assembled in a local would be stored in
         // pieces and reloaded whole, which stalls.
@@ -182,6 +181,15 @@ class Buffer {
         if (modes.insertMode || x_ > right) return nullptr;
         BufferLine& line = cursorLine();
         return line.count() == cols_ ? line.getData().data() : nullptr;
+    }
+    // As rowForDirectWrite for one narrow character, calling nothing: a row not made yet
+    // or packed is left to the general path.
+    CharData* rowForNarrowWrite() {
+        const EditingModes& modes = *modes_;
+        const int right = modes.marginMode ? std::clamp(marginRight, 0, cols_ - 1) : cols_ - 1;
+        if (modes.insertMode || x_ > right) return nullptr;
+        BufferLine* const line = lines_.existing(yBase_ + y_);
+        return line ? line->unpackedCells(cols_) : nullptr;
     }
     BufferLine& cursorLine() {
         const long long index = static_cast<long long>(yBase_) + y_;

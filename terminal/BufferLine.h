@@ -109,6 +109,10 @@ class BufferLine {
     // storage there, or gives it back if some is there already.
     bool pack(std::vector<CharData>& spare, PackedCells& spareCodes);
     bool isPacked() const { return isPacked_; }
+    // The cells of an unpacked row `cols` wide; null for a packed row or another width.
+    CharData* unpackedCells(int cols) {
+        return !isPacked_ && data_.size() == static_cast<std::size_t>(cols) ? data_.data() : nullptr;
+    }
     // Makes the row `cols` copies of `cell` without unpacking what it held; a packed row
     // takes its cell storage from `spare`.
     void reset(int cols, const CharData& cell, std::vector<CharData>& spare);

@@ -38,6 +38,12 @@ class CircularBufferLineList {
         return materialize(index);
     }
     const BufferLine& operator[](int index) const;
+    // The line at `index` when it already exists, without filling a slot; null otherwise.
+    BufferLine* existing(int index) {
+        if (static_cast<unsigned>(index) >= static_cast<unsigned>(count_) || index >= static_cast<int>(slots_.size()))
+            return nullptr;
+        return slots_[static_cast<std::size_t>(slotIndex(index))].get();
+    }
 
     int count() const { return count_; }
     // Grows or shrinks the list at the bottom (clamped to 0 ... maxLength). Rows that

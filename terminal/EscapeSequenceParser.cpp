@@ -100,16 +100,16 @@ void EscapeSequenceParser::parse(Bytes data) {
             i += run.length;
             continue;
         }
-        // Line ends and tabs, executed in place, need nothing more of a step.
-        if (state == S::ground && table_.entry(state, code) == executeInGround) {
-            flushPrint(c, i);
-            if (const ExecuteHandler& handler = executeHandlers[code]) handler();
-            continue;
-        }
         // CSI sequences come next in volume (colours, cursor moves): the common shape
         // ESC [ params final is read in one go instead of one table step per byte.
         if (state == S::ground && code == ESC && i + 1 < n && p[i + 1] == '[') {
             i = csiSequence(c, i, state);
+            continue;
+        }
+        // Line ends and tabs, executed in place, need nothing more of a step.
+        if (state == S::ground && table_.entry(state, code) == executeInGround) {
+            flushPrint(c, i);
+            if (const ExecuteHandler& handler = executeHandlers[code]) handler();
             continue;
         }
         // Parameters of a sequence cut by the end of the previous chunk.
@@ -271,7 +271,13 @@ std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserSta
     if (state == S::csiParam) j = parameters(p, j, n);
     if (j < n && isFinal(p[j])) {
         state = S::ground;
-        csiDispatch(p[j]);
+        // A sequence read whole has no collected bytes and no copied text: the common
+        // commands (cursor addressing above all) are called from here.
+        const PlainFunction& plain = plainFunctions_[p[j]];
+        if (plain && collect_.empty())
+            plain(pars(), collect_);
+        else
+            csiDispatch(p[j]);
         return j;
     }
     return j - 1;

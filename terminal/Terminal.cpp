@@ -313,6 +313,13 @@ void Terminal::checkInvariants() const {
 
 // ----- printable text ----------------------------------------------------------------
 
+void Terminal::printRun(std::span<const uint8_t> run, bool ascii) {
+    if (ascii)
+        printAscii(run);
+    else
+        handlePrint(run);
+}
+
 void Terminal::printAscii(std::span<const uint8_t> run) {
     if (readingBuffer_.putbackLength == 0 && !charset) {
         updateRange(buffer_->y());

@@ -296,14 +296,13 @@ private:
     void print(std::span<const uint8_t> run, bool ascii) {
         if (run.size() == 1 && readingBuffer_.putbackLength == 0 && run[0] >= 0x20 && run[0] < 0x7F &&
             !charset && buffer_->putNarrowAscii(run[0], pen_)) {
-            updateRange(buffer_->y());
+            updateRows(buffer_->y(), buffer_->y());
             return;
         }
-        if (ascii)
-            printAscii(run);
-        else
-            handlePrint(run);
+        printRun(run, ascii);
     }
+    // Out of line, so that the lone character above is written without saving registers.
+    [[gnu::noinline]] void printRun(std::span<const uint8_t> run, bool ascii);
     void printAscii(std::span<const uint8_t> run);
     // `ascii`: every byte of data is known to be printable ASCII.
     void handlePrint(std::span<const uint8_t> data, bool ascii = false);

@@ -107,7 +107,14 @@ void cmdCursorCharAbsolute(Terminal& t, Args a) {
 void cmdCursorPosition(Terminal& t, Args a) {
     const int row = clampTo(a.at(0), 1, t.rows()) - 1;
     const int col = a.has(1) ? clampTo(a.at(1), 1, t.cols()) - 1 : 0;
-    t.setCursor(col, row);
+    if (t.originMode) return t.setCursor(col, row);
+    // Already on the screen: nothing more to confine.
+    Buffer& b = t.buffer();
+    const int left = b.y();
+    b.setX(col);
+    b.setY(row);
+    const int low = std::min(left, row);
+    t.updateRows(low, left + row - low);
 }
 
 // Unlike CUP, HVP is not confined to the scroll region in origin mode.
