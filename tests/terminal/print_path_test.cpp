@@ -188,6 +188,23 @@ TEST(PrintPath, ALoneCharacterLandsAsInARun) {
     expectWholeAndByteByByteAgree("abcdefghijklmnopq");
 }
 
+// Rows that come back from the history when the screen grows, and rows a fresh screen has
+// not used yet: a character addressed onto either lands as on any row, and the rest of
+// the row stays as it was.
+TEST(PrintPath, ALoneCharacterOnARowBackFromTheHistoryOrNotYetMade) {
+    TerminalOptions o = smallScreen();
+    o.scrollback = 100;
+    RecordingDelegate host;
+    Terminal t(host, o);
+    t.feed("\x1b[31mline1\r\nline2\r\nline3\r\nline4\r\nline5");
+    t.resize(10, 6);
+    t.feed("\x1b[mX\x1b[1;3HY\x1b[2;5HZ\x1b[6;10HW");
+    EXPECT_EQ(termtest::screenText(t),
+              (std::vector<std::string>{"liYe1", "lineZ", "line3", "line4", "line5X", "         W"}));
+    EXPECT_EQ(t.getCharData(0, 0)->attribute.fg, Attribute::Color::ansi256(1));
+    EXPECT_EQ(t.getCharData(2, 0)->attribute.fg, Attribute{}.fg);
+}
+
 // A mark that comes after a sequence joins the last character of the ASCII run before it,
 // however long the run and wherever it ended (mid-row, on the last column, wrapped).
 TEST(PrintPath, AMarkAfterASequenceJoinsTheLastCharacterOfARun) {
