@@ -259,7 +259,7 @@ std::size_t EscapeSequenceParser::csiSequence(Chunk& c, std::size_t i, ParserSta
     // ESC and [ each abandon whatever sequence came before; hearing it once is all the
     // print side needs (the table path tells it at both bytes).
     flushPrint(c, i);
-    resetSequence(c);
+    resetSequence(c, osc_.empty() && !osc_.overflowed());
     state = S::csiEntry;
     std::size_t j = i + 2;
     if (j < n && isPrivateMarker(p[j])) {

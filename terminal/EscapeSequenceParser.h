@@ -137,12 +137,13 @@ class EscapeSequenceParser {
         if (printHandler) printHandler(c.data.subspan(start, end - start), c.printAscii);
     }
     void putDcs(Chunk& c, std::size_t end);
-    [[gnu::always_inline]] void resetSequence(Chunk& c) {
+    // `oscClear`: no OSC string is pending, as in ground state, so its buffer is left be.
+    [[gnu::always_inline]] void resetSequence(Chunk& c, bool oscClear = false) {
         pars_.clear();
         pars_.push_back(0);
         if (printStateReset) printStateReset();
         c.dcs = -1;
-        osc_.clear();
+        if (!oscClear) osc_.clear();
         oscInPayload_ = false;
         parsTxt_.clear();
         parsView_ = nullptr;
