@@ -137,13 +137,13 @@ class EscapeSequenceParser {
         if (printHandler) printHandler(c.data.subspan(start, end - start), c.printAscii);
     }
     void putDcs(Chunk& c, std::size_t end);
-    // `oscClear`: no OSC string is pending, as in ground state, so its buffer is left be.
-    [[gnu::always_inline]] void resetSequence(Chunk& c, bool oscClear = false) {
+    // `oscAlreadyClear`: no OSC string is pending, as in ground state, so its buffer is left be.
+    [[gnu::always_inline]] void resetSequence(Chunk& c, bool oscAlreadyClear = false) {
         pars_.clear();
         pars_.push_back(0);
         if (printStateReset) printStateReset();
         c.dcs = -1;
-        if (!oscClear) osc_.clear();
+        if (!oscAlreadyClear) osc_.clear();
         oscInPayload_ = false;
         parsTxt_.clear();
         parsView_ = nullptr;

@@ -249,6 +249,9 @@ public:
     // the forward and backward moves stop at the margins. Inline in the handlers of
     // TerminalEditing.cpp, which defines it; code elsewhere goes through those handlers.
     [[gnu::always_inline]] inline void setCursor(int col, int row);
+    // A cell already on the screen (and inside the region in origin mode): the cursor goes
+    // there and the rows it leaves and reaches are marked.
+    [[gnu::always_inline]] inline void placeCursor(int col, int row);
     void cursorForward(int64_t count);
     void cursorBackward(int64_t count);
     // Hands reply bytes to the host for the child process.

@@ -107,14 +107,11 @@ void cmdCursorCharAbsolute(Terminal& t, Args a) {
 void cmdCursorPosition(Terminal& t, Args a) {
     const int row = clampTo(a.at(0), 1, t.rows()) - 1;
     const int col = a.has(1) ? clampTo(a.at(1), 1, t.cols()) - 1 : 0;
-    if (t.originMode) return t.setCursor(col, row);
-    // Already on the screen: nothing more to confine.
-    Buffer& b = t.buffer();
-    const int left = b.y();
-    b.setX(col);
-    b.setY(row);
-    const int low = std::min(left, row);
-    t.updateRows(low, left + row - low);
+    // Without origin mode the clamped position is on the screen: nothing more to confine.
+    if (t.originMode)
+        t.setCursor(col, row);
+    else
+        t.placeCursor(col, row);
 }
 
 // Unlike CUP, HVP is not confined to the scroll region in origin mode.
@@ -708,7 +705,6 @@ std::optional<CellRectangle> getRectangleFromRequest(const Terminal& t, std::spa
 
 inline void Terminal::setCursor(int col, int row) {
     Buffer& b = *buffer_;
-    const int left = b.y();
     int64_t x = std::max(col, 0);
     int64_t y = std::max(row, 0);
     if (originMode) {
@@ -717,9 +713,16 @@ inline void Terminal::setCursor(int col, int row) {
     }
     // As restrictCursor would leave it: on the screen, and inside the region in origin mode.
     const int onScreen = clampTo(y, 0, rows_);
-    b.setX(clampTo(x, 0, cols_ - 1));
-    b.setY(originMode ? std::clamp(onScreen, b.scrollTop(), std::max(b.scrollTop(), b.scrollBottom()))
-                      : std::min(onScreen, rows_ - 1));
+    placeCursor(clampTo(x, 0, cols_ - 1),
+                originMode ? std::clamp(onScreen, b.scrollTop(), std::max(b.scrollTop(), b.scrollBottom()))
+                           : std::min(onScreen, rows_ - 1));
+}
+
+inline void Terminal::placeCursor(int col, int row) {
+    Buffer& b = *buffer_;
+    const int left = b.y();
+    b.setX(col);
+    b.setY(row);
     // The higher row by arithmetic: the compiler turns a min and max pair into a
     // branch, and whether the cursor moves up or down is a coin toss.
     const int low = std::min(left, b.y());
